@@ -1,0 +1,2 @@
+// placeholder until the archive library lands
+extern "C" int arkellePlaceholder() { return 0; }

@@ -1,0 +1,41 @@
+// corvane-mkdb <install dir>: creates tax.mdb and myapp.ini there when they
+// are absent.  Existing files are never touched.
+#include "tools/dbinit.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: corvane-mkdb <install dir>\n");
+        return 2;
+    }
+    QDir dir(args.at(1));
+    if (!dir.exists() && !QDir().mkpath(dir.path())) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(dir.path()));
+        return 1;
+    }
+    QString error;
+    const QString db = dir.filePath(QStringLiteral("tax.mdb"));
+    if (!QFileInfo::exists(db)) {
+        if (!dbinit::createDatabase(db, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("created %s\n", qPrintable(db));
+    }
+    const QString ini = dir.filePath(QStringLiteral("myapp.ini"));
+    if (!QFileInfo::exists(ini)) {
+        if (!dbinit::writeDefaultSettings(ini, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("created %s\n", qPrintable(ini));
+    }
+    return 0;
+}
