@@ -145,12 +145,17 @@ public:
     void loadFromFile(const QString& path);
 
 signals:
+    // "About to" signals come before the rows change, the others after.
+    void aboutToReset();
+    void rowAboutToBeInserted(int row);
+    void rowAboutToBeRemoved(int row);
     void stateChanged(DatasetState state);
     void currentChanged(int row);
     void rowsReset();         // opened, closed, filtered, sorted
     void rowChanged(int row); // values of a visible row changed
     void rowInserted(int row);
     void rowRemoved(int row);
+    void valuesChanged(); // every row's values may have changed (a lookup source moved)
 
 private:
     struct Row {
@@ -195,7 +200,10 @@ private:
     int m_insertedData = -1;   // m_rows index of the row being added
 
     struct Lookup {
-        int keyColumn;
+        QString name;
+        QString keyField;
+        int maxBytes = 0;
+        int keyColumn = -1; // resolved on open
         QPointer<Dataset> source;
         QString sourceKey;
         QString resultField;
@@ -205,7 +213,7 @@ private:
     std::vector<Lookup> m_lookups; // one per lookup field, after the stored columns
 
     struct FilterTerm {
-        int column;
+        QString field;
         QString text;
     };
     QString m_filterText;

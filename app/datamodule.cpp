@@ -1,0 +1,112 @@
+#include "app/datamodule.h"
+
+#include "app/databaseid.h"
+#include "app/dataset.h"
+#include "app/dberror.h"
+#include "app/globals.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+#include <sqlite3.h>
+
+namespace {
+int g_connectionSerial = 0;
+
+// One PRAGMA's first column as an integer; throws with the engine's message.
+qint64 pragmaValue(sqlite3* db, const char* sql, QString* text = nullptr)
+{
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(db)));
+    const int rc = sqlite3_step(st);
+    qint64 v = 0;
+    if (rc == SQLITE_ROW) {
+        v = sqlite3_column_int64(st, 0);
+        if (text)
+            *text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    }
+    const QString err = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(st);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        throw DbError(err);
+    return v;
+}
+} // namespace
+
+TfrmDm::TfrmDm(QObject* parent) : QObject(parent)
+{
+    m_connName = QStringLiteral("corvane%1").arg(++g_connectionSerial);
+    qryCommon = new Dataset(this);
+}
+
+TfrmDm::~TfrmDm()
+{
+    delete qryCommon;
+    qryCommon = nullptr;
+    disconnect();
+}
+
+void TfrmDm::DataModuleCreate()
+{
+    disconnect();
+    connectTo(AppPath + QStringLiteral("tax.mdb"));
+}
+
+void TfrmDm::connectTo(const QString& path)
+{
+    disconnect();
+    QString message;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connName);
+        // mode=rw: a missing file is an error, never a new empty database.
+        QString uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+        uri += QStringLiteral("?mode=rw");
+        db.setDatabaseName(uri);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open()) {
+            message = db.lastError().databaseText();
+            if (message.isEmpty())
+                message = db.lastError().text();
+        } else {
+            sqlite3* handle = *static_cast<sqlite3* const*>(db.driver()->handle().data());
+            try {
+                // Anything but a sound Corvane database is refused here, as a
+                // wrong database password would be.
+                const qint64 id = pragmaValue(handle, "PRAGMA application_id");
+                if (id != kCorvaneDatabaseId)
+                    throw DbError(QStringLiteral("数据库密码不正确，或者不是 Corvane 数据库"));
+                QString check;
+                pragmaValue(handle, "PRAGMA quick_check(1)", &check);
+                if (check != QLatin1String("ok"))
+                    throw DbError(QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT)));
+                pragmaValue(handle, "PRAGMA foreign_keys = OFF");
+                m_db = handle;
+            } catch (const DbError& e) {
+                message = e.message();
+            }
+        }
+        if (!m_db)
+            db.close();
+    }
+    if (!m_db) {
+        QSqlDatabase::removeDatabase(m_connName);
+        throw DbError(message.isEmpty() ? QStringLiteral("无法打开数据库") : message);
+    }
+}
+
+void TfrmDm::disconnect()
+{
+    if (qryCommon)
+        qryCommon->close();
+    if (!QSqlDatabase::contains(m_connName))
+        return;
+    m_db = nullptr;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connName);
+}

@@ -1,0 +1,92 @@
+#include "app/startup.h"
+
+#include "app/datamodule.h"
+#include "app/dberror.h"
+#include "app/globals.h"
+#include "app/msgbox.h"
+
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPainter>
+#include <QScreen>
+#include <QStyleFactory>
+#include <QTranslator>
+
+static void initStartupResources() { Q_INIT_RESOURCE(app); }
+
+CorvaneApplication::CorvaneApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool CorvaneApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const DatasetAbort&) {
+        // a check stopped the operation and has said so already
+    } catch (const std::exception& e) {
+        Msg::errorBox(errorMessage(e));
+    } catch (...) {
+        Msg::errorBox(QStringLiteral("程序发生未知错误"));
+    }
+    return false;
+}
+
+void initApplication(QApplication& app)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+
+    auto* qtTexts = new QTranslator(&app);
+    if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
+
+    // The dialogs ask for 宋体; AR PL UMing is the Song face Debian ships.
+    for (const QString& name : {QStringLiteral("宋体"), QStringLiteral("SimSun")})
+        QFont::insertSubstitution(name, QStringLiteral("AR PL UMing CN"));
+    QFont base(QStringLiteral("宋体"));
+    base.setPixelSize(13);
+    QApplication::setFont(base);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+}
+
+void initPaths() { setAppPath(QCoreApplication::applicationDirPath()); }
+
+QString withFullStop(const QString& message)
+{
+    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
+        return message + QLatin1Char('.');
+    return message;
+}
+
+bool createDataModule()
+{
+    frmDm = new TfrmDm(qApp);
+    try {
+        frmDm->DataModuleCreate();
+        return true;
+    } catch (const DbError& e) {
+        Msg::errorBox(withFullStop(e.message()));
+    }
+    return false;
+}
+
+TfrmStart::TfrmStart(QWidget* parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint),
+      m_picture((initStartupResources(), QStringLiteral(":/corvane/splash.jpg")))
+{
+    setObjectName(QStringLiteral("frmStart"));
+    setFixedSize(595, 461);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect r = screen->availableGeometry();
+        move(r.center() - rect().center());
+    }
+}
+
+void TfrmStart::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawPixmap(rect(), m_picture);
+}
