@@ -5,8 +5,7 @@
 
 #include <cmath>
 
-QString trimText(const QString& text)
-{
+QString trimText(const QString& text) {
     qsizetype first = 0;
     qsizetype last = text.size();
     while (first < last && text.at(first).unicode() <= 32)
@@ -16,8 +15,7 @@ QString trimText(const QString& text)
     return text.mid(first, last - first);
 }
 
-void splitToList(const QString& text, const QString& separator, QStringList& list)
-{
+void splitToList(const QString& text, const QString& separator, QStringList& list) {
     list.clear();
     QString rest = trimText(text);
     // Without a separator there is nothing to split at (and no end to the loop).
@@ -32,8 +30,7 @@ void splitToList(const QString& text, const QString& separator, QStringList& lis
         list.append(rest);
 }
 
-QString joinList(const QStringList& list, bool bare)
-{
+QString joinList(const QStringList& list, bool bare) {
     QString result;
     for (const QString& item : list) {
         result += QLatin1Char(',');
@@ -50,15 +47,14 @@ QString joinList(const QStringList& list, bool bare)
 }
 
 void readIniList(QStringList& list, const QString& iniFile, const QString& section, bool blankFirst,
-                 const QString& key)
-{
+                 const QString& key) {
     splitToList(readIniValue(iniFile, section, key), QStringLiteral(","), list);
     if (blankFirst)
         list.prepend(QString());
 }
 
-void writeIniList(const QStringList& list, const QString& iniFile, const QString& section, const QString& key)
-{
+void writeIniList(const QStringList& list, const QString& iniFile, const QString& section,
+                  const QString& key) {
     writeIniValue(iniFile, section, key, joinList(list, true));
 }
 
@@ -66,8 +62,7 @@ namespace {
 
 // Numbers are typed with "." as the decimal point whatever the desktop's
 // locale; "1,5" or "1,000" is not a number here.
-QLocale numberLocale()
-{
+QLocale numberLocale() {
     QLocale c = QLocale::c();
     c.setNumberOptions(QLocale::RejectGroupSeparator);
     return c;
@@ -75,15 +70,13 @@ QLocale numberLocale()
 
 // Blanks around the digits are refused rather than silently dropped: the
 // text is stored as typed.
-bool hasSurroundingBlanks(const QString& text)
-{
+bool hasSurroundingBlanks(const QString& text) {
     return text.front().unicode() <= 32 || text.back().unicode() <= 32;
 }
 
 } // namespace
 
-bool isFloat(const QString& text)
-{
+bool isFloat(const QString& text) {
     if (text.isEmpty() || hasSurroundingBlanks(text))
         return false;
     bool ok = false;
@@ -92,8 +85,7 @@ bool isFloat(const QString& text)
     return ok && std::isfinite(value);
 }
 
-bool isInteger(const QString& text)
-{
+bool isInteger(const QString& text) {
     if (text.isEmpty() || hasSurroundingBlanks(text))
         return false;
     bool ok = false;
@@ -101,8 +93,7 @@ bool isInteger(const QString& text)
     return ok;
 }
 
-void restartTimer(QTimer& timer)
-{
+void restartTimer(QTimer& timer) {
     timer.stop();
     timer.start();
 }

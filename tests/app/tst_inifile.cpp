@@ -29,30 +29,26 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestIniFile::init()
-{
+void TestIniFile::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     setAppPath(m_dir->path());
 }
 
-void TestIniFile::writeFile(const QByteArray& bytes) const
-{
+void TestIniFile::writeFile(const QByteArray& bytes) const {
     QFile file(IniFileName);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
 }
 
-QByteArray TestIniFile::fileBytes() const
-{
+QByteArray TestIniFile::fileBytes() const {
     QFile file(IniFileName);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
 }
 
-void TestIniFile::read_data()
-{
+void TestIniFile::read_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
@@ -62,26 +58,28 @@ void TestIniFile::read_data()
                                 .toUtf8();
     QTest::newRow("Chinese key") << crlf << QStringLiteral("DataDic") << QStringLiteral("rp正常户")
                                  << QStringLiteral("正常户");
-    QTest::newRow("section other case") << crlf << QStringLiteral("datadic") << QStringLiteral("rp正常户")
-                                        << QStringLiteral("正常户");
+    QTest::newRow("section other case")
+        << crlf << QStringLiteral("datadic") << QStringLiteral("rp正常户") << QStringLiteral("正常户");
     QTest::newRow("key other case") << crlf << QStringLiteral("DataDic") << QStringLiteral("KEY")
                                     << QStringLiteral("a=b");
-    QTest::newRow("other section's key") << crlf << QStringLiteral("Other") << QStringLiteral("rp正常户")
-                                         << QStringLiteral("别的");
-    QTest::newRow("comment is no entry") << crlf << QStringLiteral("DataDic") << QStringLiteral("; 注释")
-                                         << QString();
-    QTest::newRow("missing section") << crlf << QStringLiteral("Nothing") << QStringLiteral("Key") << QString();
-    QTest::newRow("missing key") << crlf << QStringLiteral("DataDic") << QStringLiteral("税务状态") << QString();
+    QTest::newRow("other section's key")
+        << crlf << QStringLiteral("Other") << QStringLiteral("rp正常户") << QStringLiteral("别的");
+    QTest::newRow("comment is no entry")
+        << crlf << QStringLiteral("DataDic") << QStringLiteral("; 注释") << QString();
+    QTest::newRow("missing section") << crlf << QStringLiteral("Nothing") << QStringLiteral("Key")
+                                     << QString();
+    QTest::newRow("missing key") << crlf << QStringLiteral("DataDic") << QStringLiteral("税务状态")
+                                 << QString();
     QTest::newRow("LF line ends") << QByteArray("[DataDic]\nA=1\nB=2\n") << QStringLiteral("DataDic")
                                   << QStringLiteral("B") << QStringLiteral("2");
-    QTest::newRow("BOM") << (QByteArray("\xEF\xBB\xBF") + QStringLiteral("[DataDic]\r\n税户类型=个体\r\n").toUtf8())
+    QTest::newRow("BOM") << (QByteArray("\xEF\xBB\xBF") +
+                             QStringLiteral("[DataDic]\r\n税户类型=个体\r\n").toUtf8())
                          << QStringLiteral("DataDic") << QStringLiteral("税户类型") << QStringLiteral("个体");
     QTest::newRow("no final line end") << QByteArray("[DataDic]\r\nA=last") << QStringLiteral("DataDic")
                                        << QStringLiteral("A") << QStringLiteral("last");
 }
 
-void TestIniFile::read()
-{
+void TestIniFile::read() {
     QFETCH(QByteArray, file);
     QFETCH(QString, section);
     QFETCH(QString, key);
@@ -90,36 +88,36 @@ void TestIniFile::read()
     QCOMPARE(readIniValue(IniFileName, section, key), expected);
 }
 
-void TestIniFile::missingFileReadsEmpty()
-{
+void TestIniFile::missingFileReadsEmpty() {
     QCOMPARE(readIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("税户类型")), QString());
     QVERIFY(!QFile::exists(IniFileName));
 }
 
-void TestIniFile::writeCreatesFileAndSection()
-{
-    writeIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("税户类型"), QStringLiteral("个体,企业"));
+void TestIniFile::writeCreatesFileAndSection() {
+    writeIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("税户类型"),
+                  QStringLiteral("个体,企业"));
     QCOMPARE(fileBytes(), QStringLiteral("[DataDic]\r\n税户类型=个体,企业\r\n").toUtf8());
 
     writeIniValue(IniFileName, QStringLiteral("Other"), QStringLiteral("k"), QStringLiteral("v"));
-    QCOMPARE(fileBytes(), QStringLiteral("[DataDic]\r\n税户类型=个体,企业\r\n\r\n[Other]\r\nk=v\r\n").toUtf8());
+    QCOMPARE(fileBytes(),
+             QStringLiteral("[DataDic]\r\n税户类型=个体,企业\r\n\r\n[Other]\r\nk=v\r\n").toUtf8());
     QCOMPARE(readIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("税户类型")),
              QStringLiteral("个体,企业"));
 }
 
-void TestIniFile::replaceKeepsOtherContent()
-{
+void TestIniFile::replaceKeepsOtherContent() {
     writeFile(QByteArray("\xEF\xBB\xBF") +
-              QStringLiteral("; 设置\n[DataDic]\nrp停业户=停业\n税务状态=旧\nrp注销户=注销\n\n[Other]\n税务状态=别的\n")
+              QStringLiteral(
+                  "; 设置\n[DataDic]\nrp停业户=停业\n税务状态=旧\nrp注销户=注销\n\n[Other]\n税务状态=别的\n")
                   .toUtf8());
-    writeIniValue(IniFileName, QStringLiteral("datadic"), QStringLiteral("税务状态"), QStringLiteral("正常户,停业户"));
+    writeIniValue(IniFileName, QStringLiteral("datadic"), QStringLiteral("税务状态"),
+                  QStringLiteral("正常户,停业户"));
     QCOMPARE(fileBytes(), QStringLiteral("; 设置\r\n[DataDic]\r\nrp停业户=停业\r\n税务状态=正常户,停业户\r\n"
                                          "rp注销户=注销\r\n\r\n[Other]\r\n税务状态=别的\r\n")
                               .toUtf8());
 }
 
-void TestIniFile::newKeyGoesToEndOfItsSection()
-{
+void TestIniFile::newKeyGoesToEndOfItsSection() {
     writeFile("[DataDic]\r\nA=1\r\n\r\n[Other]\r\nB=2\r\n");
     writeIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("C"), QStringLiteral("3"));
     QCOMPARE(fileBytes(), QByteArray("[DataDic]\r\nA=1\r\nC=3\r\n\r\n[Other]\r\nB=2\r\n"));
@@ -131,8 +129,7 @@ void TestIniFile::newKeyGoesToEndOfItsSection()
     QCOMPARE(ini.value(QStringLiteral("Other"), QStringLiteral("B")), QStringLiteral("4"));
 }
 
-void TestIniFile::longValueReadWhole()
-{
+void TestIniFile::longValueReadWhole() {
     QStringList items;
     for (int i = 0; i < 400; ++i)
         items << QStringLiteral("行业种类%1").arg(i);
@@ -146,16 +143,15 @@ void TestIniFile::longValueReadWhole()
     QCOMPARE(back, items);
 }
 
-void TestIniFile::lineBreakInValueStaysOneEntry()
-{
-    writeIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("A"), QStringLiteral("x\r\n[Evil]\nB=1"));
+void TestIniFile::lineBreakInValueStaysOneEntry() {
+    writeIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("A"),
+                  QStringLiteral("x\r\n[Evil]\nB=1"));
     QCOMPARE(readIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("A")),
              QStringLiteral("x [Evil] B=1"));
     QCOMPARE(readIniValue(IniFileName, QStringLiteral("Evil"), QStringLiteral("B")), QString());
 }
 
-void TestIniFile::unwritableFileThrows()
-{
+void TestIniFile::unwritableFileThrows() {
     const QString missing = m_dir->filePath(QStringLiteral("no-such-folder/myapp.ini"));
     try {
         writeIniValue(missing, QStringLiteral("DataDic"), QStringLiteral("A"), QStringLiteral("1"));

@@ -1,4 +1,5 @@
 // The dialog base and the date picker, driven through their widgets.
+#include "app/globals.h"
 #include "app/msgbox.h"
 #include "app/selectdate.h"
 #include "tests/users/dialogdriver.h"
@@ -6,6 +7,8 @@
 #include <QCalendarWidget>
 #include <QDate>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLocale>
 #include <QPushButton>
 #include <QtTest>
@@ -22,6 +25,8 @@ private slots:
     void cleanup() { driver::stopAll(); }
 
     void frame();
+    void centred_data();
+    void centred();
     void opensOn_data();
     void opensOn();
     void pickedDayIsPadded();
@@ -51,6 +56,36 @@ void TestSelectDate::frame()
     QString text;
     QVERIFY(!selectDate(text));
     QVERIFY(!frmSelectDate);
+}
+
+void TestSelectDate::centred_data()
+{
+    QTest::addColumn<bool>("withMainWindow");
+    QTest::newRow("on the screen before sign-in") << false;
+    QTest::newRow("over the main window") << true;
+}
+
+void TestSelectDate::centred()
+{
+    QFETCH(bool, withMainWindow);
+    QWidget main;
+    if (withMainWindow) {
+        main.setGeometry(40, 60, 500, 400);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        frmMain = &main;
+    }
+    const QPoint expected = withMainWindow ? main.frameGeometry().center()
+                                           : QGuiApplication::primaryScreen()->availableGeometry().center();
+    QPoint centre;
+    driver::whenShown<TfrmSelectDate>(frmSelectDate, [&](TfrmSelectDate* f) {
+        centre = f->frameGeometry().center();
+        f->reject();
+    });
+    QString text;
+    selectDate(text);
+    frmMain = nullptr;
+    QVERIFY2((centre - expected).manhattanLength() <= 2, qPrintable(QStringLiteral("%1,%2").arg(centre.x()).arg(centre.y())));
 }
 
 void TestSelectDate::opensOn_data()

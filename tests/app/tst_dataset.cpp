@@ -1,0 +1,509 @@
+// The dataset: states and hooks, write-back by rowid, engine refusals,
+// lookup, locate, filter, master binding, recordset files and the connect
+// checks of the data module.
+#include "app/common.h"
+#include "app/datamodule.h"
+#include "app/datasetmodel.h"
+#include "app/dberror.h"
+#include "app/globals.h"
+#include "tests/support/testinstall.h"
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+#include <csignal>
+#include <cmath>
+#include <sqlite3.h>
+
+namespace {
+// Rows straight from the engine, bypassing the dataset under test.
+QString scalar(const QString& sql)
+{
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(frmDm->handle(), sql.toUtf8().constData(), -1, &st, nullptr);
+    QString out;
+    if (st && sqlite3_step(st) == SQLITE_ROW)
+        out = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    return out;
+}
+
+void exec(const QString& sql)
+{
+    char* err = nullptr;
+    if (sqlite3_exec(frmDm->handle(), sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK)
+        qFatal("%s", err);
+}
+
+void openTaxer(Dataset& ds)
+{
+    ds.setSql(QStringLiteral("SELECT * FROM taxer ORDER BY tCode"));
+    ds.setUpdateTable(QStringLiteral("taxer"));
+    ds.open();
+}
+} // namespace
+
+class TestDataset : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_install = std::make_unique<TestInstall>(); }
+    void cleanup() { m_install.reset(); }
+
+    void statesAndHooks();
+    void abortInBeforePostKeepsRowAndInput();
+    void postWritesBackByRowid();
+    void engineRefusalKeepsEditing_data();
+    void engineRefusalKeepsEditing();
+    void autoNumberIsReadOnlyAndAssigned();
+    void deleteWithAbortAndForReal();
+    void cancelRestores();
+    void lookupFieldFollowsSourceAndCutsBytes();
+    void locateFilterAndSort();
+    void masterBoundParameter();
+    void modelFollowsDataset();
+    void recordsetFileRoundTrip();
+    void recordsetFileRefusesOtherFiles();
+    void connectRefuses_data();
+    void connectRefuses();
+    void savedRowSurvivesKill();
+
+private:
+    std::unique_ptr<TestInstall> m_install;
+};
+
+void TestDataset::statesAndHooks()
+{
+    Dataset ds;
+    QStringList calls;
+    ds.afterOpen = [&](Dataset&) { calls << "afterOpen"; };
+    ds.afterScroll = [&](Dataset&) { calls << "afterScroll"; };
+    ds.afterInsert = [&](Dataset& d) {
+        calls << "afterInsert";
+        d.setValue(QStringLiteral("tSelected"), 0);
+    };
+    ds.beforePost = [&](Dataset&) { calls << "beforePost"; };
+    ds.afterPost = [&](Dataset&) { calls << "afterPost"; };
+    ds.beforeEdit = [&](Dataset&) { calls << "beforeEdit"; };
+    QSignalSpy states(&ds, &Dataset::stateChanged);
+
+    QCOMPARE(ds.state(), DatasetState::Inactive);
+    QVERIFY(ds.isEmpty()); // a closed dataset counts as empty
+    openTaxer(ds);
+    QCOMPARE(ds.state(), DatasetState::Browse);
+    QVERIFY(ds.isEmpty() && ds.eof());
+    QCOMPARE(calls, QStringList({"afterOpen", "afterScroll"}));
+
+    calls.clear();
+    ds.append();
+    QCOMPARE(ds.state(), DatasetState::Insert);
+    ds.setValue(QStringLiteral("tCode"), QStringLiteral("A01"));
+    ds.setValue(QStringLiteral("tName"), QStringLiteral("张三五金店"));
+    ds.post();
+    QCOMPARE(ds.state(), DatasetState::Browse);
+    QCOMPARE(calls, QStringList({"afterInsert", "afterScroll", "beforePost", "afterPost"}));
+    QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='A01'"), QStringLiteral("张三五金店"));
+
+    calls.clear();
+    ds.edit();
+    QCOMPARE(ds.state(), DatasetState::Edit);
+    QCOMPARE(calls, QStringList({"beforeEdit"}));
+    QVERIFY_THROWS_EXCEPTION(DbError, ds.setValue(QStringLiteral("noSuchField"), 1));
+    ds.cancel();
+    QVERIFY_THROWS_EXCEPTION(DbError, ds.setValue(QStringLiteral("tName"), QStringLiteral("x")));
+    QVERIFY(states.count() >= 5);
+}
+
+void TestDataset::abortInBeforePostKeepsRowAndInput()
+{
+    Dataset ds;
+    int refusals = 0;
+    ds.beforePost = [&](Dataset& d) {
+        if (d.asString(QStringLiteral("tCode")).isEmpty()) {
+            ++refusals;
+            Dataset::abort();
+        }
+    };
+    openTaxer(ds);
+    ds.append();
+    ds.setValue(QStringLiteral("tName"), QStringLiteral("没有代码的税户"));
+    ds.post(); // refused silently
+    QCOMPARE(refusals, 1);
+    QCOMPARE(ds.state(), DatasetState::Insert);
+    QCOMPARE(ds.asString(QStringLiteral("tName")), QStringLiteral("没有代码的税户"));
+    QCOMPARE(scalar("SELECT COUNT(*) FROM taxer"), QStringLiteral("0"));
+    // Moving away posts first; the refusal keeps the dataset on its row.
+    ds.moveTo(0);
+    QCOMPARE(ds.state(), DatasetState::Insert);
+    ds.setValue(QStringLiteral("tCode"), QStringLiteral("B02"));
+    ds.post();
+    QCOMPARE(ds.state(), DatasetState::Browse);
+    QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='B02'"), QStringLiteral("没有代码的税户"));
+}
+
+void TestDataset::postWritesBackByRowid()
+{
+    exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲'), ('A02','乙')");
+    Dataset ds;
+    openTaxer(ds);
+    QCOMPARE(ds.recordCount(), 2);
+    QCOMPARE(ds.fieldIndex(QStringLiteral("TCODE")), ds.fieldIndex(QStringLiteral("tCode")));
+    QVERIFY(ds.fieldIndex(QStringLiteral("corvane_rowid")) < 0); // the carried rowid is not a field
+    ds.moveTo(0);
+    ds.edit();
+    // A changed code is still the same row: found again by rowid.
+    ds.setValue(QStringLiteral("tCode"), QStringLiteral("C09"));
+    ds.setValue(QStringLiteral("tName"), QStringLiteral("O'Brien 100% _x_ \\"));
+    ds.post();
+    QCOMPARE(scalar("SELECT COUNT(*) FROM taxer"), QStringLiteral("2"));
+    QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='C09'"), QStringLiteral("O'Brien 100% _x_ \\"));
+    QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='A02'"), QStringLiteral("乙"));
+    QCOMPARE(scalar("SELECT COUNT(*) FROM taxer WHERE tCode='A01'"), QStringLiteral("0"));
+    // Default of tSelected was applied by the engine on insert.
+    QCOMPARE(scalar("SELECT tSelected FROM taxer WHERE tCode='A02'"), QStringLiteral("0"));
+}
+
+void TestDataset::engineRefusalKeepsEditing_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("code over 50") << "tCode" << QVariant(QString(51, QLatin1Char('x'))) << "税户代码超过50个字符";
+    QTest::newRow("sex over 2") << "tSex" << QVariant(QStringLiteral("男女x")) << "性别超过2个字符";
+    QTest::newRow("duplicate in other case") << "tCode" << QVariant(QStringLiteral("a01")) << "UNIQUE";
+    QTest::newRow("text into a number") << "tSelected" << QVariant(QStringLiteral("abc")) << "INTEGER";
+}
+
+void TestDataset::engineRefusalKeepsEditing()
+{
+    QFETCH(QString, field);
+    QFETCH(QVariant, value);
+    QFETCH(QString, message);
+    exec("INSERT INTO taxer(tCode) VALUES('A01')");
+    Dataset ds;
+    openTaxer(ds);
+    ds.append();
+    ds.setValue(QStringLiteral("tCode"), QStringLiteral("Z99"));
+    ds.setValue(field, value);
+    try {
+        ds.post();
+        QFAIL("the engine accepted the row");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+    }
+    QCOMPARE(ds.state(), DatasetState::Insert);
+    QCOMPARE(ds.value(field), ds.value(field)); // still readable
+    QCOMPARE(ds.value(field).toString(), value.toString());
+    QCOMPARE(scalar("SELECT COUNT(*) FROM taxer"), QStringLiteral("1"));
+}
+
+void TestDataset::autoNumberIsReadOnlyAndAssigned()
+{
+    Dataset ds;
+    ds.setSql(QStringLiteral("SELECT * FROM tax"));
+    ds.setUpdateTable(QStringLiteral("tax"));
+    ds.open();
+    const int tid = ds.fieldIndex(QStringLiteral("tid"));
+    QVERIFY(ds.field(tid).autoNumber);
+    QVERIFY(ds.field(tid).readOnly);
+    ds.append();
+    QVERIFY_THROWS_EXCEPTION(DbError, ds.setValue(tid, 5));
+    ds.setValue(QStringLiteral("tCode"), QStringLiteral("A01"));
+    ds.setValue(QStringLiteral("tTax"), QStringLiteral("12.5")); // typed text becomes a number
+    ds.post();
+    QVERIFY(ds.value(tid).toLongLong() > 0);
+    QCOMPARE(ds.value(QStringLiteral("tTax")).toDouble(), 12.5);
+    ds.append();
+    ds.setValue(QStringLiteral("tCode"), QStringLiteral("A01"));
+    ds.post();
+    QCOMPARE(ds.value(tid).toLongLong(), ds.valueAt(0, tid).toLongLong() + 1);
+    QCOMPARE(ds.value(QStringLiteral("tTax")).toDouble(), 0.0); // the column default
+}
+
+void TestDataset::deleteWithAbortAndForReal()
+{
+    exec("INSERT INTO taxer(tCode) VALUES('A01'), ('A02'), ('A03')");
+    Dataset ds;
+    bool refuse = true;
+    ds.beforeDelete = [&](Dataset&) {
+        if (refuse)
+            Dataset::abort();
+    };
+    openTaxer(ds);
+    ds.moveTo(1);
+    ds.remove();
+    QCOMPARE(ds.recordCount(), 3);
+    refuse = false;
+    ds.remove();
+    QCOMPARE(ds.recordCount(), 2);
+    QCOMPARE(ds.asString(QStringLiteral("tCode")), QStringLiteral("A03"));
+    QCOMPARE(scalar("SELECT group_concat(tCode) FROM taxer"), QStringLiteral("A01,A03"));
+}
+
+void TestDataset::cancelRestores()
+{
+    exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲')");
+    Dataset ds;
+    openTaxer(ds);
+    ds.edit();
+    ds.setValue(QStringLiteral("tName"), QStringLiteral("改过"));
+    QCOMPARE(ds.valueAt(0, ds.fieldIndex(QStringLiteral("tName"))).toString(), QStringLiteral("改过"));
+    ds.cancel();
+    QCOMPARE(ds.asString(QStringLiteral("tName")), QStringLiteral("甲"));
+    ds.append();
+    QCOMPARE(ds.recordCount(), 2);
+    ds.cancel();
+    QCOMPARE(ds.recordCount(), 1);
+    QCOMPARE(ds.state(), DatasetState::Browse);
+}
+
+void TestDataset::lookupFieldFollowsSourceAndCutsBytes()
+{
+    exec("INSERT INTO area(aCode, aName, mCode) VALUES('P1','城东片区','u'), "
+         "('P2','一二三四五六七八九十十一十二','u'), ('P3','ab一二三四五六七八九十','u')");
+    exec("INSERT INTO taxer(tCode, aCode) VALUES('A01','p1'), ('A02','P2'), ('A03','P3'), ('A04','P9')");
+    Dataset areas;
+    areas.setSql(QStringLiteral("SELECT * FROM area WHERE mCode=?"));
+    areas.setParams({QStringLiteral("u")});
+    areas.setUpdateTable(QStringLiteral("area"));
+    areas.open();
+    Dataset ds;
+    ds.addLookupField(QStringLiteral("aName"), QStringLiteral("aCode"), &areas, QStringLiteral("aCode"),
+                      QStringLiteral("aName"), 20);
+    openTaxer(ds);
+    const int a = ds.fieldIndex(QStringLiteral("aName"));
+    QVERIFY(ds.field(a).lookup && ds.field(a).readOnly);
+    QCOMPARE(ds.valueAt(0, a).toString(), QStringLiteral("城东片区")); // key compared ignoring case
+    QCOMPARE(ds.valueAt(1, a).toString(), QStringLiteral("一二三四五六七八九十"));
+    QCOMPARE(ds.valueAt(2, a).toString(), QStringLiteral("ab一二三四五六七八九")); // 2 + 9*2 = 20 bytes
+    QVERIFY(ds.valueAt(3, a).isNull());
+    // Renaming the area shows in the taxpayer list.
+    areas.moveTo(0);
+    areas.edit();
+    areas.setValue(QStringLiteral("aName"), QStringLiteral("城西"));
+    areas.post();
+    QCOMPARE(ds.valueAt(0, a).toString(), QStringLiteral("城西"));
+}
+
+void TestDataset::locateFilterAndSort()
+{
+    exec("INSERT INTO taxer(tCode, tName, aCode) VALUES('A01','甲','X'), ('b02','乙','Y'), ('C03','丙','X'), "
+         "('D''4','丁','X')");
+    Dataset ds;
+    openTaxer(ds);
+    QVERIFY(ds.locate(QStringLiteral("tCode"), QStringLiteral("B02")));
+    QCOMPARE(ds.asString(QStringLiteral("tName")), QStringLiteral("乙"));
+    QVERIFY(!ds.locate(QStringLiteral("tCode"), QStringLiteral("Z")));
+    QCOMPARE(ds.asString(QStringLiteral("tName")), QStringLiteral("乙")); // not found: stays
+
+    setFilter(ds, QStringLiteral("aCode='x'"));
+    QCOMPARE(ds.recordCount(), 3);
+    setFilter(ds, QStringLiteral("tCode='d''4'"));
+    QCOMPARE(ds.recordCount(), 1);
+    QCOMPARE(ds.asString(QStringLiteral("tName")), QStringLiteral("丁"));
+    setFilter(ds, QStringLiteral("aCode='X' AND tCode='c03'"));
+    QCOMPARE(ds.recordCount(), 1);
+    QVERIFY_THROWS_EXCEPTION(DbError, setFilter(ds, QStringLiteral("aCode LIKE 'x'")));
+    setFilter(ds, QString());
+    QCOMPARE(ds.recordCount(), 4);
+
+    ds.setSort({{ds.fieldIndex(QStringLiteral("aCode")), true}, {ds.fieldIndex(QStringLiteral("tCode")), false}});
+    QStringList order;
+    for (int r = 0; r < ds.recordCount(); ++r)
+        order << ds.valueAt(r, ds.fieldIndex(QStringLiteral("tCode"))).toString();
+    QCOMPARE(order, QStringList({"b02", "A01", "C03", "D'4"}));
+}
+
+void TestDataset::masterBoundParameter()
+{
+    exec("INSERT INTO taxer(tCode) VALUES('A01'), ('A02')");
+    exec("INSERT INTO tax(tCode, tDate, tTax) VALUES('A01','2024-01-05',10), ('A01','2024-02-05',20), "
+         "('a02','2024-03-05',30)");
+    Dataset master;
+    openTaxer(master);
+    Dataset detail;
+    detail.setSql(QStringLiteral("SELECT * FROM tax WHERE tCode=:tCode ORDER BY tDate"));
+    detail.setMaster(&master, QStringLiteral("tCode"), QStringLiteral(":tCode"));
+    master.first();
+    detail.bindValue(QStringLiteral("tCode"), master.value(QStringLiteral("tCode")));
+    detail.open();
+    QCOMPARE(detail.recordCount(), 2);
+    master.next();
+    QCOMPARE(detail.recordCount(), 1); // the code compares ignoring case
+    QCOMPARE(detail.asFloat(QStringLiteral("tTax")), 30.0);
+}
+
+void TestDataset::modelFollowsDataset()
+{
+    exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲'), ('A02','乙')");
+    Dataset ds;
+    DatasetModel model(&ds, {{"gridTaxertCode", "tCode", "税户代码", 80, true, false},
+                              {"gridTaxertSex", "tSex", "性别", 20, false, false},
+                              {"gridTaxertName", "tName", "注册名称", 120, true, false}});
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    openTaxer(ds);
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.columnCount(), 2); // the hidden column is not in the model
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("注册名称"));
+    QVERIFY(model.setData(model.index(1, 1), QStringLiteral("乙改")));
+    QCOMPARE(ds.state(), DatasetState::Edit);
+    QCOMPARE(ds.recNo(), 1);
+    ds.post();
+    ds.append();
+    QCOMPARE(model.rowCount(), 3);
+    ds.cancel();
+    QCOMPARE(model.rowCount(), 2);
+    model.sort(0, Qt::DescendingOrder);
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("A02"));
+    ds.moveTo(0);
+    ds.remove();
+    QCOMPARE(model.rowCount(), 1);
+    ds.close();
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void TestDataset::recordsetFileRoundTrip()
+{
+    exec("INSERT INTO audit(tCode, aCount, aRatio, aTax, aStartDate) VALUES "
+         "('A01', 9007199254740993, 0.1, 0.30000000000000004, '2024-01-01'), "
+         "('张三', NULL, 1e-300, 1.0, NULL), ('O''Neil', -5, 3.0, -0.0, '')");
+    Dataset ds;
+    ds.setSql(QStringLiteral("SELECT * FROM audit ORDER BY aID"));
+    ds.open();
+    const QString path = m_install->path(QStringLiteral("audit.dat"));
+    ds.saveToFile(path);
+
+    Dataset back;
+    back.loadFromFile(path);
+    QCOMPARE(back.state(), DatasetState::Browse);
+    QCOMPARE(back.fieldNames(), ds.fieldNames());
+    QCOMPARE(back.recordCount(), 3);
+    for (int c = 0; c < ds.fieldCount(); ++c) {
+        QCOMPARE(back.field(c).kind, ds.field(c).kind);
+        for (int r = 0; r < ds.recordCount(); ++r) {
+            const QVariant a = ds.valueAt(r, c), b = back.valueAt(r, c);
+            QCOMPARE(b.isNull(), a.isNull());
+            QCOMPARE(b.metaType(), a.metaType());
+            if (a.metaType().id() == QMetaType::Double)
+                QVERIFY2(a.toDouble() == b.toDouble() &&
+                             std::signbit(a.toDouble()) == std::signbit(b.toDouble()),
+                         qPrintable(QString::number(a.toDouble(), 'g', 17)));
+            else
+                QCOMPARE(b, a);
+        }
+    }
+    QCOMPARE(back.valueAt(0, back.fieldIndex(QStringLiteral("aCount"))).toLongLong(), 9007199254740993LL);
+    QVERIFY(back.locate(QStringLiteral("tCode"), QStringLiteral("o'neil")));
+    QVERIFY_THROWS_EXCEPTION(DbError, back.edit()); // a loaded file belongs to no table
+}
+
+void TestDataset::recordsetFileRefusesOtherFiles()
+{
+    const QString path = m_install->path(QStringLiteral("bad.dat"));
+    for (const QByteArray& content : {QByteArray("not json"), QByteArray("{\"rows\":[]}"),
+                                      QByteArray("{\"recordset\":\"Corvane\",\"columns\":[{\"name\":\"a\"}],"
+                                                 "\"rows\":[[1,2]]}")}) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+        f.close();
+        Dataset ds;
+        QVERIFY_THROWS_EXCEPTION(DbError, ds.loadFromFile(path));
+        QCOMPARE(ds.state(), DatasetState::Inactive);
+    }
+}
+
+void TestDataset::connectRefuses_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing file") << "missing" << "unable to open";
+    QTest::newRow("text file") << "text" << "not a database";
+    QTest::newRow("other SQLite database") << "foreign" << "不是 Corvane 数据库";
+    QTest::newRow("damaged Corvane database") << "damaged" << "malformed";
+}
+
+void TestDataset::connectRefuses()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    const QString path = m_install->path(QStringLiteral("tax.mdb"));
+    frmDm->disconnect();
+    if (kind == QLatin1String("missing")) {
+        QFile::remove(path);
+    } else if (kind == QLatin1String("text")) {
+        QFile::remove(path);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("[DataDic]\r\n税户类型=a,b\r\n").repeated(200));
+    } else if (kind == QLatin1String("foreign")) {
+        QFile::remove(path);
+        sqlite3* db = nullptr;
+        sqlite3_open(path.toUtf8().constData(), &db);
+        sqlite3_exec(db, "CREATE TABLE t(x)", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    } else {
+        // Fill the database, then scribble over a page in the middle of it.
+        frmDm->DataModuleCreate();
+        for (int i = 0; i < 2000; ++i)
+            exec(QStringLiteral("INSERT INTO taxer(tCode, tName) VALUES('C%1', '%2')").arg(i).arg(QString(40, 'n')));
+        frmDm->disconnect();
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.size() > 8 * 4096);
+        f.seek(5 * 4096);
+        f.write(QByteArray(4096, '\x5a'));
+    }
+    try {
+        frmDm->DataModuleCreate();
+        QFAIL("connected to a file that is no sound Corvane database");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+    }
+    QVERIFY(!frmDm->isConnected());
+    if (kind == QLatin1String("missing"))
+        QVERIFY(!QFile::exists(path)); // never creates an empty database
+    // Every later statement then fails.
+    Dataset ds;
+    ds.setSql(QStringLiteral("SELECT 1"));
+    QVERIFY_THROWS_EXCEPTION(DbError, ds.open());
+}
+
+void TestDataset::savedRowSurvivesKill()
+{
+    const QString db = m_install->path(QStringLiteral("tax.mdb"));
+    frmDm->disconnect();
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--post-and-die"), db});
+    QVERIFY(child.waitForFinished(20000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    frmDm->connectTo(db);
+    QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='K01'"), QStringLiteral("刚保存就被杀掉"));
+}
+
+// Child mode for savedRowSurvivesKill: post one row, then die at once.
+static int postAndDie(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    frmDm = new TfrmDm;
+    frmDm->connectTo(QString::fromLocal8Bit(argv[2]));
+    Dataset ds;
+    openTaxer(ds);
+    ds.append();
+    ds.setValue(QStringLiteral("tCode"), QStringLiteral("K01"));
+    ds.setValue(QStringLiteral("tName"), QStringLiteral("刚保存就被杀掉"));
+    ds.post();
+    std::raise(SIGKILL);
+    return 1;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--post-and-die") == 0)
+        return postAndDie(argc, argv);
+    QApplication app(argc, argv);
+    TestDataset t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_dataset.moc"

@@ -1,0 +1,107 @@
+// Start-up: files found beside the executable whatever the working
+// directory, the error box for a database that cannot be opened, Chinese
+// texts, the splash window.
+#include "app/startup.h"
+#include "tools/dbinit.h"
+
+#include <QMessageBox>
+#include <QProcess>
+#include <QtTest>
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void findsFilesBesideExecutable();
+    void missingDatabaseShowsOneErrorBox();
+    void fullStopRule_data();
+    void fullStopRule();
+    void splashWindow();
+
+private:
+    QMap<QString, QStringList> runProbe(const QString& installDir, const QString& workDir);
+};
+
+QMap<QString, QStringList> TestStartup::runProbe(const QString& installDir, const QString& workDir)
+{
+    const QString exe = QDir(installDir).filePath(QStringLiteral("corvane_probe"));
+    QFile::remove(exe);
+    if (!QFile::copy(QStringLiteral(STARTUP_PROBE), exe))
+        qFatal("cannot copy the probe");
+    QProcess p;
+    p.setWorkingDirectory(workDir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8")); // Chinese whatever LANG says
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.start(exe, {});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        qFatal("probe failed: %s", p.readAllStandardError().constData());
+    QMap<QString, QStringList> out;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        out[line.section(QLatin1Char('='), 0, 0)] << line.section(QLatin1Char('='), 1);
+    return out;
+}
+
+void TestStartup::findsFilesBesideExecutable()
+{
+    QTemporaryDir install, elsewhere;
+    QVERIFY(dbinit::createDatabase(install.filePath(QStringLiteral("tax.mdb"))));
+    QVERIFY(dbinit::writeDefaultSettings(install.filePath(QStringLiteral("myapp.ini"))));
+    const auto out = runProbe(install.path(), elsewhere.path());
+    QCOMPARE(out.value("AppPath").value(0), install.path() + QLatin1Char('/'));
+    QCOMPARE(out.value("IniFileName").value(0), install.filePath(QStringLiteral("myapp.ini")));
+    QCOMPARE(out.value("connected").value(0), QStringLiteral("1"));
+    QCOMPARE(out.value("report").value(0), QStringLiteral("正常户"));
+    QCOMPARE(out.value("boxes").value(0), QStringLiteral("0"));
+    QVERIFY(QFile::exists(install.filePath(QStringLiteral("errorlog.txt"))));
+    QVERIFY(!QFile::exists(QDir(elsewhere.path()).filePath(QStringLiteral("errorlog.txt"))));
+    QVERIFY(!QFile::exists(QDir(elsewhere.path()).filePath(QStringLiteral("tax.mdb"))));
+    QCOMPARE(out.value("title").value(0), QStringLiteral("Corvane"));
+    QCOMPARE(out.value("yes").value(0).left(1), QStringLiteral("是"));
+    QCOMPARE(out.value("font").value(0), QStringLiteral("AR PL UMing CN"));
+}
+
+void TestStartup::missingDatabaseShowsOneErrorBox()
+{
+    QTemporaryDir install, elsewhere;
+    // A tax.mdb in the working directory must not be taken for the program's.
+    QVERIFY(dbinit::createDatabase(QDir(elsewhere.path()).filePath(QStringLiteral("tax.mdb"))));
+    const auto out = runProbe(install.path(), elsewhere.path());
+    QCOMPARE(out.value("connected").value(0), QStringLiteral("0"));
+    QCOMPARE(out.value("boxes").value(0), QStringLiteral("1"));
+    const QStringList box = out.value("box").value(0).split(QLatin1Char('|'));
+    QCOMPARE(box.value(0), QStringLiteral("Corvane"));
+    QCOMPARE(box.value(1).toInt(), int(QMessageBox::Critical));
+    QCOMPARE(box.value(2), QStringLiteral("unable to open database file."));
+    QVERIFY(!QFile::exists(install.filePath(QStringLiteral("tax.mdb")))); // never created by the program
+}
+
+void TestStartup::fullStopRule_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << "file is not a database" << "file is not a database.";
+    QTest::newRow("full stop") << "done." << "done.";
+    QTest::newRow("bracket sorts before") << "failed (5)" << "failed (5)";
+    QTest::newRow("Chinese") << "不是 Corvane 数据库" << "不是 Corvane 数据库.";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestStartup::fullStopRule()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QCOMPARE(withFullStop(message), shown);
+}
+
+void TestStartup::splashWindow()
+{
+    TfrmStart splash;
+    QCOMPARE(splash.size(), QSize(595, 461));
+    QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
+    const QImage shot = splash.grab().toImage();
+    QVERIFY(shot.pixelColor(300, 20) != shot.pixelColor(300, 440)); // the picture is drawn
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
