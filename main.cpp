@@ -4,8 +4,7 @@
 
 #include <QThread>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     CorvaneApplication app(argc, argv);
     initApplication(app);
     initPaths();

@@ -8,15 +8,13 @@
 #include "app/globals.h"
 
 namespace {
-Dataset& commonQuery()
-{
+Dataset& commonQuery() {
     if (!frmDm || !frmDm->qryCommon)
         throw DbError(QStringLiteral("数据模块没有创建"));
     return *frmDm->qryCommon;
 }
 
-QString valueText(const QVariant& v)
-{
+QString valueText(const QVariant& v) {
     if (v.isNull())
         return QString();
     if (v.metaType().id() == QMetaType::Double)
@@ -25,8 +23,8 @@ QString valueText(const QVariant& v)
 }
 } // namespace
 
-bool runSql(const QString& context, Dataset& query, const QString& sql, bool open, const QVariantList& values)
-{
+bool runSql(const QString& context, Dataset& query, const QString& sql, bool open,
+            const QVariantList& values, QString* engineMessage) {
     try {
         if (query.isActive())
             query.close();
@@ -42,12 +40,13 @@ bool runSql(const QString& context, Dataset& query, const QString& sql, bool ope
         query.close();
         writeErrorLog(context, query.describeStatement());
         writeExceptionLog(context, e.message());
+        if (engineMessage)
+            *engineMessage = e.message();
         return false;
     }
 }
 
-void reopenQuery(const QString& context, Dataset& query)
-{
+void reopenQuery(const QString& context, Dataset& query) {
     try {
         if (query.isActive())
             query.close();
@@ -61,13 +60,18 @@ void reopenQuery(const QString& context, Dataset& query)
     }
 }
 
-bool execSql(const QString& context, const QString& sql, const QVariantList& values)
-{
-    return runSql(context, commonQuery(), sql, false, values);
+bool execSql(const QString& context, const QString& sql, const QVariantList& values,
+             QString* engineMessage) {
+    if (!frmDm || !frmDm->qryCommon) {
+        if (engineMessage)
+            *engineMessage = QStringLiteral("数据模块没有创建");
+        writeErrorLog(context, sql);
+        return false;
+    }
+    return runSql(context, commonQuery(), sql, false, values, engineMessage);
 }
 
-bool connExec(const QString& context, const QString& sql, const QVariantList& values)
-{
+bool connExec(const QString& context, const QString& sql, const QVariantList& values) {
     Dataset cmd;
     cmd.setSql(sql);
     cmd.setParams(values);
@@ -80,16 +84,14 @@ bool connExec(const QString& context, const QString& sql, const QVariantList& va
     }
 }
 
-QString getSqlValue(const QString& context, const QString& sql, const QVariantList& values)
-{
+QString getSqlValue(const QString& context, const QString& sql, const QVariantList& values) {
     Dataset& q = commonQuery();
     if (!runSql(context, q, sql, true, values) || q.isEmpty() || q.fieldCount() == 0)
         return QString();
     return valueText(q.value(0));
 }
 
-void sqlToList(const QString& context, const QString& sql, QStringList& list, const QVariantList& values)
-{
+void sqlToList(const QString& context, const QString& sql, QStringList& list, const QVariantList& values) {
     Dataset& q = commonQuery();
     const bool ok = runSql(context, q, sql, true, values);
     list.clear();
@@ -99,8 +101,8 @@ void sqlToList(const QString& context, const QString& sql, QStringList& list, co
         list << trimText(valueText(q.valueAt(r, 0)));
 }
 
-bool recordExists(const QString& context, const QString& table, const QString& condition, const QVariantList& values)
-{
+bool recordExists(const QString& context, const QString& table, const QString& condition,
+                  const QVariantList& values) {
     Dataset& q = commonQuery();
     const QString sql = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE (1=1 %2)").arg(table, condition);
     if (!runSql(context, q, sql, true, values) || q.isEmpty())
@@ -108,8 +110,7 @@ bool recordExists(const QString& context, const QString& table, const QString& c
     return q.value(0).toLongLong() > 0;
 }
 
-void setFilter(Dataset& query, const QString& filter)
-{
+void setFilter(Dataset& query, const QString& filter) {
     if (!filter.isEmpty()) {
         query.setFiltered(false);
         query.setFilterText(filter);

@@ -15,10 +15,13 @@ bool confirmBox(const QString& text); // caption "确认框", Yes/No, question i
 void infoBox(const QString& text);    // caption "Corvane", OK, no icon
 
 // --- data routines (common.cpp); values are bound, never formatted in ---
+// On failure, engineMessage (when given) receives the engine's message so a
+// caller that must tell the user why can do so.
 bool runSql(const QString& context, Dataset& query, const QString& sql, bool open,
-            const QVariantList& values = {});
+            const QVariantList& values = {}, QString* engineMessage = nullptr);
 void reopenQuery(const QString& context, Dataset& query);
-bool execSql(const QString& context, const QString& sql, const QVariantList& values = {});
+bool execSql(const QString& context, const QString& sql, const QVariantList& values = {},
+             QString* engineMessage = nullptr);
 bool connExec(const QString& context, const QString& sql, const QVariantList& values = {});
 QString getSqlValue(const QString& context, const QString& sql, const QVariantList& values = {});
 void sqlToList(const QString& context, const QString& sql, QStringList& list, const QVariantList& values = {});

@@ -16,8 +16,7 @@ namespace {
 int g_connectionSerial = 0;
 
 // One PRAGMA's first column as an integer; throws with the engine's message.
-qint64 pragmaValue(sqlite3* db, const char* sql, QString* text = nullptr)
-{
+qint64 pragmaValue(sqlite3* db, const char* sql, QString* text = nullptr) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
         throw DbError(QString::fromUtf8(sqlite3_errmsg(db)));
@@ -36,27 +35,23 @@ qint64 pragmaValue(sqlite3* db, const char* sql, QString* text = nullptr)
 }
 } // namespace
 
-TfrmDm::TfrmDm(QObject* parent) : QObject(parent)
-{
+TfrmDm::TfrmDm(QObject* parent) : QObject(parent) {
     m_connName = QStringLiteral("corvane%1").arg(++g_connectionSerial);
     qryCommon = new Dataset(this);
 }
 
-TfrmDm::~TfrmDm()
-{
+TfrmDm::~TfrmDm() {
     delete qryCommon;
     qryCommon = nullptr;
     disconnect();
 }
 
-void TfrmDm::DataModuleCreate()
-{
+void TfrmDm::DataModuleCreate() {
     disconnect();
     connectTo(AppPath + QStringLiteral("tax.mdb"));
 }
 
-void TfrmDm::connectTo(const QString& path)
-{
+void TfrmDm::connectTo(const QString& path) {
     disconnect();
     QString message;
     {
@@ -97,8 +92,7 @@ void TfrmDm::connectTo(const QString& path)
     }
 }
 
-void TfrmDm::disconnect()
-{
+void TfrmDm::disconnect() {
     if (qryCommon)
         qryCommon->close();
     if (!QSqlDatabase::contains(m_connName))

@@ -30,10 +30,11 @@ struct Stmt {
     ~Stmt() { sqlite3_finalize(s); }
 };
 
-QString engineMessage(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
+QString engineMessage(sqlite3* db) {
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
 
-FieldDef::Kind kindOfDecl(const char* decl)
-{
+FieldDef::Kind kindOfDecl(const char* decl) {
     if (!decl)
         return FieldDef::Any;
     const QByteArray d = QByteArray(decl).toUpper();
@@ -48,8 +49,7 @@ FieldDef::Kind kindOfDecl(const char* decl)
     return FieldDef::Any;
 }
 
-void bindOne(sqlite3_stmt* st, int index, const QVariant& v)
-{
+void bindOne(sqlite3_stmt* st, int index, const QVariant& v) {
     if (!v.isValid() || v.isNull()) {
         sqlite3_bind_null(st, index);
         return;
@@ -79,14 +79,14 @@ void bindOne(sqlite3_stmt* st, int index, const QVariant& v)
     }
     default: {
         const QByteArray t = v.toString().toUtf8();
-        sqlite3_bind_text64(st, index, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+        sqlite3_bind_text64(st, index, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT,
+                            SQLITE_UTF8);
         break;
     }
     }
 }
 
-QString literal(const QVariant& v)
-{
+QString literal(const QVariant& v) {
     if (!v.isValid() || v.isNull())
         return QStringLiteral("NULL");
     switch (v.metaType().id()) {
@@ -111,16 +111,14 @@ QString literal(const QVariant& v)
     }
 }
 
-QString quoteIdent(const QString& name)
-{
+QString quoteIdent(const QString& name) {
     QString s = name;
     s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
 // Appends one engine value of a statement column to a row being packed.
-void appendColumn(QByteArray& out, sqlite3_stmt* st, int c)
-{
+void appendColumn(QByteArray& out, sqlite3_stmt* st, int c) {
     switch (sqlite3_column_type(st, c)) {
     case SQLITE_INTEGER: {
         out.append(char(TagInt));
@@ -159,8 +157,7 @@ void appendColumn(QByteArray& out, sqlite3_stmt* st, int c)
 
 // Text cut to a number of bytes as the local code page counts them: one per
 // ASCII character, two per Chinese character; never half a character.
-QString cutToBytes(const QString& text, int maxBytes)
-{
+QString cutToBytes(const QString& text, int maxBytes) {
     if (maxBytes <= 0)
         return text;
     int bytes = 0;
@@ -178,8 +175,7 @@ QString cutToBytes(const QString& text, int maxBytes)
     return text.left(i);
 }
 
-int compareValues(const QVariant& a, const QVariant& b, const QCollator& coll)
-{
+int compareValues(const QVariant& a, const QVariant& b, const QCollator& coll) {
     const bool an = a.isNull(), bn = b.isNull();
     if (an || bn)
         return an == bn ? 0 : (an ? -1 : 1);
@@ -199,8 +195,7 @@ int compareValues(const QVariant& a, const QVariant& b, const QCollator& coll)
     return coll.compare(a.toString(), b.toString());
 }
 
-bool sameValue(const QVariant& a, const QVariant& b, bool caseInsensitive)
-{
+bool sameValue(const QVariant& a, const QVariant& b, bool caseInsensitive) {
     if (a.isNull() || b.isNull())
         return a.isNull() && b.isNull();
     const int ta = a.metaType().id();
@@ -218,19 +213,21 @@ Dataset::Dataset(QObject* parent) : QObject(parent) {}
 
 Dataset::~Dataset() = default;
 
-sqlite3* Dataset::handle() const
-{
+sqlite3* Dataset::handle() const {
     if (m_db)
         return m_db;
     return frmDm ? frmDm->handle() : nullptr;
 }
 
-void Dataset::setSql(const QString& sql) { m_sql = sql; }
+void Dataset::setSql(const QString& sql) {
+    m_sql = sql;
+}
 
-void Dataset::setParams(const QVariantList& values) { m_params = values; }
+void Dataset::setParams(const QVariantList& values) {
+    m_params = values;
+}
 
-void Dataset::bindValue(const QString& name, const QVariant& value)
-{
+void Dataset::bindValue(const QString& name, const QVariant& value) {
     QString key = name;
     if (!key.startsWith(QLatin1Char(':')) && !key.startsWith(QLatin1Char('@')) &&
         !key.startsWith(QLatin1Char('$')))
@@ -238,8 +235,7 @@ void Dataset::bindValue(const QString& name, const QVariant& value)
     m_named.insert(key, value);
 }
 
-QString Dataset::describeStatement() const
-{
+QString Dataset::describeStatement() const {
     QString text = m_sql;
     QStringList parts;
     for (int i = 0; i < m_params.size(); ++i)
@@ -253,8 +249,7 @@ QString Dataset::describeStatement() const
 
 // ---------------------------------------------------------------- life cycle
 
-void Dataset::open()
-{
+void Dataset::open() {
     close();
     sqlite3* db = handle();
     if (!db)
@@ -362,6 +357,10 @@ void Dataset::open()
         m_fields.push_back(f);
     }
 
+    activate();
+}
+
+void Dataset::activate() {
     m_state = DatasetState::Browse;
     m_insertedData = -1;
     m_buffer.clear();
@@ -378,8 +377,7 @@ void Dataset::open()
     scrolled(true);
 }
 
-void Dataset::close()
-{
+void Dataset::close() {
     if (m_state == DatasetState::Inactive)
         return;
     emit aboutToReset();
@@ -402,8 +400,7 @@ void Dataset::close()
     emit currentChanged(m_cur);
 }
 
-void Dataset::execute()
-{
+void Dataset::execute() {
     close();
     sqlite3* db = handle();
     if (!db)
@@ -442,16 +439,14 @@ void Dataset::execute()
     }
 }
 
-void Dataset::setState(DatasetState s)
-{
+void Dataset::setState(DatasetState s) {
     if (m_state == s)
         return;
     m_state = s;
     emit stateChanged(s);
 }
 
-bool Dataset::runHook(const Hook& hook)
-{
+bool Dataset::runHook(const Hook& hook) {
     if (!hook)
         return true;
     try {
@@ -462,12 +457,13 @@ bool Dataset::runHook(const Hook& hook)
     return true;
 }
 
-void Dataset::abort() { throw DatasetAbort{}; }
+void Dataset::abort() {
+    throw DatasetAbort{};
+}
 
 // ---------------------------------------------------------------- values
 
-QVariant Dataset::unpackOne(const QByteArray& packed, int column)
-{
+QVariant Dataset::unpackOne(const QByteArray& packed, int column) {
     quint32 off = 0;
     std::memcpy(&off, packed.constData() + qsizetype(column) * qsizetype(sizeof(quint32)), sizeof off);
     const char* p = packed.constData() + off;
@@ -497,8 +493,7 @@ QVariant Dataset::unpackOne(const QByteArray& packed, int column)
     }
 }
 
-QByteArray Dataset::pack(const QVariantList& values)
-{
+QByteArray Dataset::pack(const QVariantList& values) {
     const qsizetype header = values.size() * qsizetype(sizeof(quint32));
     QByteArray p;
     p.resize(header);
@@ -552,8 +547,7 @@ QByteArray Dataset::pack(const QVariantList& values)
     return p;
 }
 
-QVariantList Dataset::unpackAll(const Row& row) const
-{
+QVariantList Dataset::unpackAll(const Row& row) const {
     QVariantList out;
     out.reserve(m_storedCount);
     for (int c = 0; c < m_storedCount; ++c)
@@ -561,15 +555,13 @@ QVariantList Dataset::unpackAll(const Row& row) const
     return out;
 }
 
-QVariant Dataset::storedValue(const Row& row, int column) const
-{
+QVariant Dataset::storedValue(const Row& row, int column) const {
     if (column < m_storedCount)
         return unpackOne(row.packed, column);
     return lookupValue(row, column);
 }
 
-QVariant Dataset::lookupValue(const Row& row, int column) const
-{
+QVariant Dataset::lookupValue(const Row& row, int column) const {
     const Lookup& l = m_lookups[size_t(column - m_storedCount)];
     if (l.keyColumn < 0 || !l.source || !l.source->isActive())
         return QVariant();
@@ -595,8 +587,7 @@ QVariant Dataset::lookupValue(const Row& row, int column) const
     return cutToBytes(it.value(), m_fields[size_t(column)].lookupBytes);
 }
 
-QVariant Dataset::bufferOrStored(int dataRow, int column) const
-{
+QVariant Dataset::bufferOrStored(int dataRow, int column) const {
     const bool editingThis = isEditing() && m_cur >= 0 && m_view[size_t(m_cur)] == dataRow;
     if (editingThis && column < m_storedCount)
         return m_buffer.at(column);
@@ -609,24 +600,21 @@ QVariant Dataset::bufferOrStored(int dataRow, int column) const
     return storedValue(m_rows[size_t(dataRow)], column);
 }
 
-int Dataset::fieldIndex(const QString& name) const
-{
+int Dataset::fieldIndex(const QString& name) const {
     for (size_t i = 0; i < m_fields.size(); ++i)
         if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return int(i);
     return -1;
 }
 
-QStringList Dataset::fieldNames() const
-{
+QStringList Dataset::fieldNames() const {
     QStringList names;
     for (const FieldDef& f : m_fields)
         names << f.name;
     return names;
 }
 
-QVariant Dataset::value(int column) const
-{
+QVariant Dataset::value(int column) const {
     if (column < 0 || column >= fieldCount())
         throw DbError(QStringLiteral("找不到字段：%1").arg(column));
     if (m_cur < 0)
@@ -634,16 +622,14 @@ QVariant Dataset::value(int column) const
     return bufferOrStored(m_view[size_t(m_cur)], column);
 }
 
-QVariant Dataset::value(const QString& name) const
-{
+QVariant Dataset::value(const QString& name) const {
     const int c = fieldIndex(name);
     if (c < 0)
         throw DbError(QStringLiteral("找不到字段：%1").arg(name));
     return value(c);
 }
 
-QString Dataset::asString(const QString& name) const
-{
+QString Dataset::asString(const QString& name) const {
     const QVariant v = value(name);
     if (v.isNull())
         return QString();
@@ -652,16 +638,14 @@ QString Dataset::asString(const QString& name) const
     return v.toString();
 }
 
-qint64 Dataset::asInteger(const QString& name) const
-{
+qint64 Dataset::asInteger(const QString& name) const {
     const QVariant v = value(name);
     if (v.metaType().id() == QMetaType::Double)
         return qint64(std::llround(v.toDouble()));
     return v.toString().trimmed().toLongLong();
 }
 
-double Dataset::asFloat(const QString& name) const
-{
+double Dataset::asFloat(const QString& name) const {
     const QVariant v = value(name);
     if (v.isNull())
         return 0.0;
@@ -670,24 +654,23 @@ double Dataset::asFloat(const QString& name) const
     return v.toDouble();
 }
 
-bool Dataset::isNull(const QString& name) const { return value(name).isNull(); }
+bool Dataset::isNull(const QString& name) const {
+    return value(name).isNull();
+}
 
-QVariant Dataset::valueAt(int row, int column) const
-{
+QVariant Dataset::valueAt(int row, int column) const {
     if (row < 0 || row >= recordCount() || column < 0 || column >= fieldCount())
         return QVariant();
     return bufferOrStored(m_view[size_t(row)], column);
 }
 
-qint64 Dataset::rowIdAt(int row) const
-{
+qint64 Dataset::rowIdAt(int row) const {
     if (row < 0 || row >= recordCount())
         return 0;
     return m_rows[size_t(m_view[size_t(row)])].rowid;
 }
 
-void Dataset::setValue(int column, const QVariant& value)
-{
+void Dataset::setValue(int column, const QVariant& value) {
     if (!isEditing())
         throw DbError(QStringLiteral("数据集不在编辑状态，不能修改字段"));
     if (column < 0 || column >= fieldCount())
@@ -698,7 +681,8 @@ void Dataset::setValue(int column, const QVariant& value)
     QVariant v = value;
     // Number columns take typed text: empty text is null, a number is stored
     // as a number; anything else goes on as text for the engine to refuse.
-    if ((f.kind == FieldDef::Integer || f.kind == FieldDef::Float) && v.metaType().id() == QMetaType::QString) {
+    if ((f.kind == FieldDef::Integer || f.kind == FieldDef::Float) &&
+        v.metaType().id() == QMetaType::QString) {
         const QString t = v.toString().trimmed();
         bool ok = false;
         if (t.isEmpty())
@@ -712,7 +696,8 @@ void Dataset::setValue(int column, const QVariant& value)
             if (ok)
                 v = QVariant(d);
         }
-    } else if (f.kind == FieldDef::Text && v.isValid() && !v.isNull() && v.metaType().id() != QMetaType::QString) {
+    } else if (f.kind == FieldDef::Text && v.isValid() && !v.isNull() &&
+               v.metaType().id() != QMetaType::QString) {
         v = QVariant(v.toString());
     }
     m_buffer[column] = v;
@@ -720,8 +705,7 @@ void Dataset::setValue(int column, const QVariant& value)
     emit rowChanged(m_cur);
 }
 
-void Dataset::setValue(const QString& name, const QVariant& value)
-{
+void Dataset::setValue(const QString& name, const QVariant& value) {
     const int c = fieldIndex(name);
     if (c < 0)
         throw DbError(QStringLiteral("找不到字段：%1").arg(name));
@@ -730,16 +714,14 @@ void Dataset::setValue(const QString& name, const QVariant& value)
 
 // ---------------------------------------------------------------- navigation
 
-void Dataset::scrolled(bool force)
-{
+void Dataset::scrolled(bool force) {
     if (!force && m_cur == m_lastScrolled)
         return;
     m_lastScrolled = m_cur;
     runHook(afterScroll);
 }
 
-void Dataset::moveTo(int row)
-{
+void Dataset::moveTo(int row) {
     if (!isActive())
         return;
     if (m_view.empty()) {
@@ -759,22 +741,19 @@ void Dataset::moveTo(int row)
     scrolled(false);
 }
 
-void Dataset::first()
-{
+void Dataset::first() {
     moveTo(0);
     m_bof = true;
     m_eof = m_view.empty();
 }
 
-void Dataset::last()
-{
+void Dataset::last() {
     moveTo(recordCount() - 1);
     m_eof = true;
     m_bof = m_view.empty();
 }
 
-void Dataset::next()
-{
+void Dataset::next() {
     if (!isActive() || m_view.empty() || m_cur >= recordCount() - 1) {
         m_eof = true;
         return;
@@ -782,8 +761,7 @@ void Dataset::next()
     moveTo(m_cur + 1);
 }
 
-void Dataset::prior()
-{
+void Dataset::prior() {
     if (!isActive() || m_view.empty() || m_cur <= 0) {
         m_bof = true;
         return;
@@ -793,14 +771,12 @@ void Dataset::prior()
 
 // ---------------------------------------------------------------- editing
 
-void Dataset::checkBrowseMode()
-{
+void Dataset::checkBrowseMode() {
     if (isEditing())
         post();
 }
 
-void Dataset::edit()
-{
+void Dataset::edit() {
     if (isEditing())
         return;
     if (!isActive())
@@ -818,8 +794,7 @@ void Dataset::edit()
     setState(DatasetState::Edit);
 }
 
-void Dataset::append()
-{
+void Dataset::append() {
     if (!isActive())
         throw DbError(QStringLiteral("数据集没有打开"));
     if (m_updateTable.isEmpty() || !m_hasRowid)
@@ -848,8 +823,7 @@ void Dataset::append()
     scrolled(true);
 }
 
-void Dataset::post()
-{
+void Dataset::post() {
     if (!isActive())
         throw DbError(QStringLiteral("数据集没有打开"));
     if (!isEditing())
@@ -868,7 +842,8 @@ void Dataset::post()
         const FieldDef& f = m_fields[size_t(c)];
         if (f.readOnly)
             continue;
-        const bool use = inserting ? (m_modified[size_t(c)] || !m_buffer.at(c).isNull()) : m_modified[size_t(c)];
+        const bool use =
+            inserting ? (m_modified[size_t(c)] || !m_buffer.at(c).isNull()) : m_modified[size_t(c)];
         if (!use)
             continue;
         cols << quoteIdent(f.origin.isEmpty() ? f.name : f.origin);
@@ -884,13 +859,15 @@ void Dataset::post()
             for (int i = 0; i < cols.size(); ++i)
                 marks << QStringLiteral("?");
             sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(quoteIdent(m_updateTable), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+                      .arg(quoteIdent(m_updateTable), cols.join(QStringLiteral(", ")),
+                           marks.join(QStringLiteral(", ")));
         }
     } else if (!cols.isEmpty()) {
         QStringList sets;
         for (const QString& c : cols)
             sets << c + QStringLiteral(" = ?");
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE _rowid_ = ?").arg(quoteIdent(m_updateTable), sets.join(QStringLiteral(", ")));
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE _rowid_ = ?")
+                  .arg(quoteIdent(m_updateTable), sets.join(QStringLiteral(", ")));
         vals << m_rows[size_t(dataRow)].rowid;
     }
 
@@ -920,8 +897,7 @@ void Dataset::post()
     runHook(afterPost);
 }
 
-void Dataset::reloadRow(int dataRow)
-{
+void Dataset::reloadRow(int dataRow) {
     // Read the row back so engine-assigned values (auto-numbers, defaults,
     // stored number forms) are what the dataset holds.
     sqlite3* db = handle();
@@ -957,8 +933,7 @@ void Dataset::reloadRow(int dataRow)
     m_rows[size_t(dataRow)].packed = pack(values);
 }
 
-void Dataset::cancel()
-{
+void Dataset::cancel() {
     if (!isEditing())
         return;
     if (m_state == DatasetState::Insert) {
@@ -987,8 +962,7 @@ void Dataset::cancel()
     runHook(afterCancel);
 }
 
-void Dataset::remove()
-{
+void Dataset::remove() {
     if (!isActive())
         throw DbError(QStringLiteral("数据集没有打开"));
     if (m_state == DatasetState::Insert) {
@@ -1005,7 +979,8 @@ void Dataset::remove()
     if (!db)
         throw DbError(QStringLiteral("数据库未连接"));
     const int dataRow = m_view[size_t(m_cur)];
-    const QByteArray sql = QStringLiteral("DELETE FROM %1 WHERE _rowid_ = ?").arg(quoteIdent(m_updateTable)).toUtf8();
+    const QByteArray sql =
+        QStringLiteral("DELETE FROM %1 WHERE _rowid_ = ?").arg(quoteIdent(m_updateTable)).toUtf8();
     {
         Stmt st;
         if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st.s, nullptr) != SQLITE_OK)
@@ -1038,8 +1013,7 @@ void Dataset::remove()
 // ---------------------------------------------------------------- lookup, locate, filter, sort
 
 void Dataset::addLookupField(const QString& name, const QString& keyField, Dataset* source,
-                             const QString& sourceKey, const QString& resultField, int maxBytes)
-{
+                             const QString& sourceKey, const QString& resultField, int maxBytes) {
     Lookup l;
     l.name = name;
     l.keyField = keyField;
@@ -1061,8 +1035,7 @@ void Dataset::addLookupField(const QString& name, const QString& keyField, Datas
     }
 }
 
-bool Dataset::locate(const QString& fieldName, const QVariant& value, bool caseInsensitive)
-{
+bool Dataset::locate(const QString& fieldName, const QVariant& value, bool caseInsensitive) {
     const int c = fieldIndex(fieldName);
     if (c < 0)
         throw DbError(QStringLiteral("找不到字段：%1").arg(fieldName));
@@ -1075,8 +1048,7 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool caseI
     return false;
 }
 
-void Dataset::setFilterText(const QString& filter)
-{
+void Dataset::setFilterText(const QString& filter) {
     QList<FilterTerm> terms;
     const QString f = filter.trimmed();
     qsizetype i = 0;
@@ -1128,33 +1100,21 @@ void Dataset::setFilterText(const QString& filter)
         checkBrowseMode();
     m_filterText = filter;
     m_filterTerms = terms;
-    if (m_filtered && isActive()) {
-        emit aboutToReset();
-        rebuildView(true);
-        emit rowsReset();
-        emit currentChanged(m_cur);
-        scrolled(false);
-    }
+    if (m_filtered && isActive())
+        refreshView(true);
 }
 
-void Dataset::setFiltered(bool on)
-{
+void Dataset::setFiltered(bool on) {
     if (on == m_filtered)
         return;
     if (isEditing())
         checkBrowseMode();
     m_filtered = on;
-    if (isActive()) {
-        emit aboutToReset();
-        rebuildView(true);
-        emit rowsReset();
-        emit currentChanged(m_cur);
-        scrolled(false);
-    }
+    if (isActive())
+        refreshView(true);
 }
 
-bool Dataset::rowMatchesFilter(const Row& row) const
-{
+bool Dataset::rowMatchesFilter(const Row& row) const {
     for (const FilterTerm& t : m_filterTerms) {
         const int c = fieldIndex(t.field);
         if (c < 0)
@@ -1166,21 +1126,24 @@ bool Dataset::rowMatchesFilter(const Row& row) const
     return true;
 }
 
-void Dataset::setSort(const QList<SortKey>& keys)
-{
+void Dataset::setSort(const QList<SortKey>& keys) {
     if (isEditing())
         checkBrowseMode();
     m_sort = keys;
-    if (isActive()) {
-        emit aboutToReset();
-        rebuildView(true);
-        emit rowsReset();
-        emit currentChanged(m_cur);
-    }
+    if (isActive())
+        refreshView(false);
 }
 
-void Dataset::rebuildView(bool keepCurrent)
-{
+void Dataset::refreshView(bool scroll) {
+    emit aboutToReset();
+    rebuildView(true);
+    emit rowsReset();
+    emit currentChanged(m_cur);
+    if (scroll)
+        scrolled(false);
+}
+
+void Dataset::rebuildView(bool keepCurrent) {
     const int curData = (keepCurrent && m_cur >= 0 && m_cur < recordCount()) ? m_view[size_t(m_cur)] : -1;
     m_view.clear();
     m_view.reserve(m_rows.size());
@@ -1223,8 +1186,7 @@ void Dataset::rebuildView(bool keepCurrent)
 
 // ---------------------------------------------------------------- master
 
-void Dataset::setMaster(Dataset* master, const QString& masterField, const QString& paramName)
-{
+void Dataset::setMaster(Dataset* master, const QString& masterField, const QString& paramName) {
     disconnect(m_masterConn);
     disconnect(m_masterResetConn);
     m_master = master;
@@ -1236,8 +1198,7 @@ void Dataset::setMaster(Dataset* master, const QString& masterField, const QStri
     m_masterResetConn = connect(master, &Dataset::rowsReset, this, [this] { masterMoved(); });
 }
 
-void Dataset::masterMoved()
-{
+void Dataset::masterMoved() {
     if (!m_master)
         return;
     if (!m_master->isActive()) {
@@ -1252,163 +1213,4 @@ void Dataset::masterMoved()
         writeErrorLog(QStringLiteral("Dataset.masterMoved"), describeStatement());
         writeExceptionLog(QStringLiteral("Dataset.masterMoved"), e.message());
     }
-}
-
-// ---------------------------------------------------------------- recordset files
-
-namespace {
-QString kindName(FieldDef::Kind k)
-{
-    switch (k) {
-    case FieldDef::Text: return QStringLiteral("text");
-    case FieldDef::Integer: return QStringLiteral("integer");
-    case FieldDef::Float: return QStringLiteral("float");
-    case FieldDef::Blob: return QStringLiteral("blob");
-    case FieldDef::Any: break;
-    }
-    return QStringLiteral("any");
-}
-
-FieldDef::Kind kindFromName(const QString& s)
-{
-    if (s == QLatin1String("text")) return FieldDef::Text;
-    if (s == QLatin1String("integer")) return FieldDef::Integer;
-    if (s == QLatin1String("float")) return FieldDef::Float;
-    if (s == QLatin1String("blob")) return FieldDef::Blob;
-    return FieldDef::Any;
-}
-
-QJsonValue toJson(const QVariant& v)
-{
-    if (!v.isValid() || v.isNull())
-        return QJsonValue(QJsonValue::Null);
-    switch (v.metaType().id()) {
-    case QMetaType::LongLong:
-        return QJsonValue(v.toLongLong());
-    case QMetaType::Double: {
-        const double d = v.toDouble();
-        if (std::isfinite(d))
-            return QJsonValue(d);
-        return QJsonObject{{QStringLiteral("float"), std::isnan(d) ? QStringLiteral("nan")
-                                                     : (d > 0 ? QStringLiteral("inf") : QStringLiteral("-inf"))}};
-    }
-    case QMetaType::QByteArray:
-        return QJsonObject{{QStringLiteral("blob"), QString::fromLatin1(v.toByteArray().toBase64())}};
-    default:
-        return QJsonValue(v.toString());
-    }
-}
-
-QVariant fromJson(const QJsonValue& j, FieldDef::Kind kind)
-{
-    if (j.isNull() || j.isUndefined())
-        return QVariant();
-    if (j.isObject()) {
-        const QJsonObject o = j.toObject();
-        if (o.contains(QStringLiteral("blob")))
-            return QByteArray::fromBase64(o.value(QStringLiteral("blob")).toString().toLatin1());
-        const QString f = o.value(QStringLiteral("float")).toString();
-        if (f == QLatin1String("inf")) return std::numeric_limits<double>::infinity();
-        if (f == QLatin1String("-inf")) return -std::numeric_limits<double>::infinity();
-        return std::numeric_limits<double>::quiet_NaN();
-    }
-    if (j.isString())
-        return kind == FieldDef::Blob ? QVariant(QByteArray::fromBase64(j.toString().toLatin1()))
-                                      : QVariant(j.toString());
-    if (j.isBool())
-        return QVariant(qint64(j.toBool() ? 1 : 0));
-    if (j.isDouble()) {
-        const QVariant raw = j.toVariant(); // keeps integers as integers
-        if (kind == FieldDef::Float)
-            return QVariant(j.toDouble());
-        if (raw.metaType().id() == QMetaType::LongLong || raw.metaType().id() == QMetaType::Int)
-            return QVariant(raw.toLongLong());
-        return QVariant(j.toDouble());
-    }
-    return QVariant();
-}
-} // namespace
-
-void Dataset::saveToFile(const QString& path) const
-{
-    if (!isActive())
-        throw DbError(QStringLiteral("数据集没有打开，不能保存"));
-    QJsonArray columns;
-    for (int c = 0; c < m_storedCount; ++c) {
-        const FieldDef& f = m_fields[size_t(c)];
-        columns.append(QJsonObject{{QStringLiteral("name"), f.name}, {QStringLiteral("type"), kindName(f.kind)}});
-    }
-    QJsonArray rows;
-    for (int r = 0; r < recordCount(); ++r) {
-        QJsonArray row;
-        for (int c = 0; c < m_storedCount; ++c)
-            row.append(toJson(valueAt(r, c)));
-        rows.append(row);
-    }
-    const QJsonObject doc{{QStringLiteral("recordset"), QStringLiteral("Corvane")},
-                          {QStringLiteral("version"), 1},
-                          {QStringLiteral("columns"), columns},
-                          {QStringLiteral("rows"), rows}};
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw DbError(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()));
-    file.write(QJsonDocument(doc).toJson(QJsonDocument::Compact));
-    if (!file.commit())
-        throw DbError(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()));
-}
-
-void Dataset::loadFromFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw DbError(QStringLiteral("无法读取文件 %1：%2").arg(path, file.errorString()));
-    QJsonParseError perr;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &perr);
-    const QJsonObject o = doc.object();
-    if (perr.error != QJsonParseError::NoError || o.value(QStringLiteral("recordset")).toString() != QLatin1String("Corvane") ||
-        !o.value(QStringLiteral("columns")).isArray() || !o.value(QStringLiteral("rows")).isArray())
-        throw DbError(QStringLiteral("文件 %1 不是有效的数据集文件").arg(path));
-
-    std::vector<FieldDef> fields;
-    for (const QJsonValue& cv : o.value(QStringLiteral("columns")).toArray()) {
-        FieldDef f;
-        f.name = cv.toObject().value(QStringLiteral("name")).toString();
-        f.kind = kindFromName(cv.toObject().value(QStringLiteral("type")).toString());
-        f.readOnly = true;
-        if (f.name.isEmpty())
-            throw DbError(QStringLiteral("文件 %1 不是有效的数据集文件").arg(path));
-        fields.push_back(f);
-    }
-    std::vector<Row> rows;
-    for (const QJsonValue& rv : o.value(QStringLiteral("rows")).toArray()) {
-        const QJsonArray ra = rv.toArray();
-        if (!rv.isArray() || ra.size() != qsizetype(fields.size()))
-            throw DbError(QStringLiteral("文件 %1 不是有效的数据集文件").arg(path));
-        QVariantList values;
-        for (qsizetype c = 0; c < ra.size(); ++c)
-            values << fromJson(ra.at(c), fields[size_t(c)].kind);
-        Row r;
-        r.packed = pack(values);
-        rows.push_back(std::move(r));
-    }
-
-    close();
-    emit aboutToReset();
-    m_lookups.clear();
-    m_updateTable.clear();
-    m_hasRowid = false;
-    m_storedCount = int(fields.size());
-    m_fields = std::move(fields);
-    m_rows = std::move(rows);
-    m_state = DatasetState::Browse;
-    m_lastScrolled = -2;
-    rebuildView(false);
-    m_cur = m_view.empty() ? -1 : 0;
-    m_bof = true;
-    m_eof = m_view.empty();
-    emit rowsReset();
-    emit stateChanged(m_state);
-    emit currentChanged(m_cur);
-    runHook(afterOpen);
-    scrolled(true);
 }

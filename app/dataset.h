@@ -166,6 +166,8 @@ private:
     sqlite3* handle() const;
     void setState(DatasetState s);
     void rebuildView(bool keepCurrent);
+    void refreshView(bool scroll); // rebuilds the visible rows and tells the views
+    void activate();               // browsing the rows just loaded, first row current
     void scrolled(bool force);
     QVariant storedValue(const Row& row, int column) const;
     QVariant lookupValue(const Row& row, int column) const;

@@ -140,7 +140,9 @@ void DbGrid::sortByColumn(int modelColumn, bool additive)
         if (mc >= 0)
             keys.append({mc, k.descending ? Qt::DescendingOrder : Qt::AscendingOrder});
     }
-    auto flip = [](Qt::SortOrder o) { return o == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder; };
+    auto flip = [](Qt::SortOrder o) {
+        return o == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    };
     int at = -1;
     for (int i = 0; i < keys.size(); ++i)
         if (keys[i].first == modelColumn)

@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -98,4 +100,21 @@ QIcon ellipsisIcon()
         p.drawEllipse(QRectF(x, 10, 2.2, 2.2));
     p.end();
     return QIcon(pm);
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->move(left, top);
+    l->adjustSize();
+    return l;
+}
+
+QLineEdit* makeEdit(QWidget* parent, const QString& name, int left, int top, int width)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setGeometry(left, top, width, 21);
+    return e;
 }

@@ -3,6 +3,8 @@
 #include <QIcon>
 
 class QFrame;
+class QLabel;
+class QLineEdit;
 class QPushButton;
 class QShowEvent;
 
@@ -34,6 +36,12 @@ private:
 
 // A button placed in a panel at a given position, 75 x 25 as every bar button.
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, int left, int top);
+
+// A label at a position, sized to its text.
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top);
+
+// A one-line text box at a position, 21 pixels high.
+QLineEdit* makeEdit(QWidget* parent, const QString& name, int left, int top, int width);
 
 // The "..." icon of an edit's side button.
 QIcon ellipsisIcon();

@@ -13,12 +13,13 @@
 #include <QStyleFactory>
 #include <QTranslator>
 
-static void initStartupResources() { Q_INIT_RESOURCE(app); }
+static void initStartupResources() {
+    Q_INIT_RESOURCE(app);
+}
 
 CorvaneApplication::CorvaneApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
-bool CorvaneApplication::notify(QObject* receiver, QEvent* event)
-{
+bool CorvaneApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const DatasetAbort&) {
@@ -31,15 +32,14 @@ bool CorvaneApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
-void initApplication(QApplication& app)
-{
+void initApplication(QApplication& app) {
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
     auto* qtTexts = new QTranslator(&app);
-    if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(qtTexts);
 
     // The dialogs ask for 宋体; AR PL UMing is the Song face Debian ships.
@@ -51,17 +51,17 @@ void initApplication(QApplication& app)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 }
 
-void initPaths() { setAppPath(QCoreApplication::applicationDirPath()); }
+void initPaths() {
+    setAppPath(QCoreApplication::applicationDirPath());
+}
 
-QString withFullStop(const QString& message)
-{
+QString withFullStop(const QString& message) {
     if (!message.isEmpty() && message.back() > QLatin1Char('.'))
         return message + QLatin1Char('.');
     return message;
 }
 
-bool createDataModule()
-{
+bool createDataModule() {
     frmDm = new TfrmDm(qApp);
     try {
         frmDm->DataModuleCreate();
@@ -74,8 +74,7 @@ bool createDataModule()
 
 TfrmStart::TfrmStart(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint),
-      m_picture((initStartupResources(), QStringLiteral(":/corvane/splash.jpg")))
-{
+      m_picture((initStartupResources(), QStringLiteral(":/corvane/splash.jpg"))) {
     setObjectName(QStringLiteral("frmStart"));
     setFixedSize(595, 461);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -84,8 +83,7 @@ TfrmStart::TfrmStart(QWidget* parent)
     }
 }
 
-void TfrmStart::paintEvent(QPaintEvent*)
-{
+void TfrmStart::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawPixmap(rect(), m_picture);

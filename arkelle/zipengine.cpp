@@ -206,7 +206,8 @@ private:
     }
     uint8_t streamByte() const
     {
-        const uint16_t temp = uint16_t(k2_ | 2);
+        // Unsigned 32-bit product: the 16-bit operands would overflow an int.
+        const uint32_t temp = (k2_ | 2) & 0xFFFF;
         return uint8_t((temp * (temp ^ 1)) >> 8);
     }
     void update(uint8_t b)
@@ -781,7 +782,9 @@ bool addFile(ArchiveWriter &w, const std::string &path, const std::string &name,
 // Copies an existing entry's bytes unchanged into the new archive.
 void copyEntry(ArchiveWriter &w, const ArchiveReader &reader, const Entry &en, CentralRecord &rec)
 {
-    if (!en.localOk)
+    // Entries sharing their bytes are a zip bomb's trick; such a package is
+    // not carried forward.
+    if (!en.localOk || en.overlaps)
         throw Failure("The archive is damaged: entry " + en.name + " cannot be read");
     rec = {};
     rec.madeBy = en.madeBy;

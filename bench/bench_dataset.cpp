@@ -17,8 +17,7 @@
 #include <malloc.h>
 #include <sqlite3.h>
 
-static long residentKb()
-{
+static long residentKb() {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
@@ -28,9 +27,9 @@ static long residentKb()
     return 0;
 }
 
-static void generate(sqlite3* db, int rows)
-{
-    static const char* names[] = {"张记五金店", "李氏小吃", "王家便利店", "刘师傅修理部", "陈记服装", "杨氏理发店"};
+static void generate(sqlite3* db, int rows) {
+    static const char* names[] = {"张记五金店",   "李氏小吃", "王家便利店",
+                                  "刘师傅修理部", "陈记服装", "杨氏理发店"};
     static const char* trades[] = {"批发零售业", "餐饮业", "居民服务业", "修理修配业"};
     static const char* statuses[] = {"正常户", "未申报户", "停业户", "注销户"};
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
@@ -47,9 +46,20 @@ static void generate(sqlite3* db, int rows)
         const QByteArray id = QByteArray::number(qint64(110101197001010000LL + rnd->bounded(9999)));
         const QByteArray addr = QByteArray("城关镇人民路") + QByteArray::number(i % 500) + "号";
         const QByteArray tel = QByteArray("139") + QByteArray::number(10000000 + rnd->bounded(8999999));
-        const char* values[] = {code.constData(), name.constData(), trades[i % 4], "男", id.constData(),
-                                "注册纯地税户", statuses[i % 4], "2008-02-29", addr.constData(), "张三",
-                                tel.constData(), "2008-03-01", "P01", "2010-01-01"};
+        const char* values[] = {code.constData(),
+                                name.constData(),
+                                trades[i % 4],
+                                "男",
+                                id.constData(),
+                                "注册纯地税户",
+                                statuses[i % 4],
+                                "2008-02-29",
+                                addr.constData(),
+                                "张三",
+                                tel.constData(),
+                                "2008-03-01",
+                                "P01",
+                                "2010-01-01"};
         for (int c = 0; c < 14; ++c)
             sqlite3_bind_text(st, c + 1, values[c], -1, SQLITE_TRANSIENT);
         sqlite3_step(st);
@@ -59,8 +69,7 @@ static void generate(sqlite3* db, int rows)
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rows = argc > 1 ? atoi(argv[1]) : 100000;
     QTemporaryDir dir;
@@ -121,7 +130,8 @@ int main(int argc, char** argv)
     std::printf("QSqlQuery loop:      %8.1f ms\n", loopMs);
     std::printf("Dataset open:        %8.1f ms  (%.2fx the loop)\n", openMs, openMs / loopMs);
     std::printf("Dataset read all:    %8.1f ms\n", readMs);
-    std::printf("Dataset heap in use: %8.1f MB for the snapshot\n", double(heapAfter - heapBefore) / 1048576.0);
+    std::printf("Dataset heap in use: %8.1f MB for the snapshot\n",
+                double(heapAfter - heapBefore) / 1048576.0);
     std::printf("Resident growth:     %8.1f MB; process resident %.1f MB\n", double(after - before) / 1024.0,
                 double(residentKb()) / 1024.0);
     delete frmDm;

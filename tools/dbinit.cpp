@@ -7,19 +7,19 @@
 #include <QSaveFile>
 #include <sqlite3.h>
 
-static void initResources() { Q_INIT_RESOURCE(tools); }
+static void initResources() {
+    Q_INIT_RESOURCE(tools);
+}
 
 namespace dbinit {
 
-static bool fail(QString* error, const QString& text)
-{
+static bool fail(QString* error, const QString& text) {
     if (error)
         *error = text;
     return false;
 }
 
-bool createDatabase(const QString& path, QString* error)
-{
+bool createDatabase(const QString& path, QString* error) {
     initResources();
     if (QFileInfo::exists(path))
         return fail(error, QStringLiteral("数据库文件已经存在：%1").arg(path));
@@ -37,8 +37,7 @@ bool createDatabase(const QString& path, QString* error)
     int rc = sqlite3_open_v2(nativeTmp.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     QString message;
     if (rc == SQLITE_OK) {
-        const QByteArray script = QByteArray("BEGIN;\n") + schema +
-                                  QByteArray("\nPRAGMA application_id = ") +
+        const QByteArray script = QByteArray("BEGIN;\n") + schema + QByteArray("\nPRAGMA application_id = ") +
                                   QByteArray::number(kCorvaneDatabaseId) +
                                   QByteArray(";\nPRAGMA user_version = ") +
                                   QByteArray::number(kCorvaneSchemaVersion) + QByteArray(";\nCOMMIT;\n");
@@ -63,8 +62,7 @@ bool createDatabase(const QString& path, QString* error)
     return true;
 }
 
-QByteArray defaultSettings()
-{
+QByteArray defaultSettings() {
     initResources();
     QFile f(QStringLiteral(":/install/myapp.ini"));
     if (!f.open(QIODevice::ReadOnly))
@@ -72,8 +70,7 @@ QByteArray defaultSettings()
     return f.readAll();
 }
 
-bool writeDefaultSettings(const QString& path, QString* error)
-{
+bool writeDefaultSettings(const QString& path, QString* error) {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return fail(error, f.errorString());

@@ -14,52 +14,6 @@
 
 TfrmCreateUser* frmCreateUser = nullptr;
 
-namespace {
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->move(left, top);
-    l->adjustSize();
-    return l;
-}
-
-QLineEdit* makeEdit(QWidget* parent, const QString& name, int left, int top)
-{
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    e->setGeometry(left, top, 121, 21);
-    return e;
-}
-
-// Runs a statement on qryCommon and logs a failure as execSql does, but hands
-// the engine's message back so the user can be told why.
-bool execReporting(const QString& context, const QString& sql, const QVariantList& values, QString* error)
-{
-    if (!frmDm || !frmDm->qryCommon) {
-        *error = QStringLiteral("数据库未连接");
-        writeErrorLog(context, sql);
-        return false;
-    }
-    Dataset& q = *frmDm->qryCommon;
-    try {
-        if (q.isActive())
-            q.close();
-        q.setSql(sql);
-        q.setParams(values);
-        q.execute();
-        return true;
-    } catch (const DbError& e) {
-        writeErrorLog(context, q.describeStatement());
-        writeExceptionLog(context, e);
-        *error = e.message();
-    }
-    return false;
-}
-
-} // namespace
-
 TfrmCreateUser::TfrmCreateUser(QWidget* parent) : TfrmModal(parent)
 {
     setObjectName(QStringLiteral("frmCreateUser"));
@@ -67,11 +21,11 @@ TfrmCreateUser::TfrmCreateUser(QWidget* parent) : TfrmModal(parent)
     setClientSize(245, 161);
 
     Label1 = makeLabel(Panel1, QStringLiteral("Label1"), QStringLiteral("用户代码"), 32, 24);
-    edtCode = makeEdit(Panel1, QStringLiteral("edtCode"), 88, 20);
+    edtCode = makeEdit(Panel1, QStringLiteral("edtCode"), 88, 20, 121);
     Label2 = makeLabel(Panel1, QStringLiteral("Label2"), QStringLiteral("用户姓名"), 32, 56);
-    edtName = makeEdit(Panel1, QStringLiteral("edtName"), 88, 52);
+    edtName = makeEdit(Panel1, QStringLiteral("edtName"), 88, 52, 121);
     Label3 = makeLabel(Panel1, QStringLiteral("Label3"), QStringLiteral("登录密码"), 32, 88);
-    edtPassword = makeEdit(Panel1, QStringLiteral("edtPassword"), 88, 84);
+    edtPassword = makeEdit(Panel1, QStringLiteral("edtPassword"), 88, 84, 121);
     edtPassword->setEchoMode(QLineEdit::Password);
 
     btnOK->move(48, 8);
@@ -116,7 +70,7 @@ bool TfrmCreateUser::checkOK()
         return false;
     }
     QString error;
-    if (!execReporting(context,
+    if (!execSql(context,
                        QStringLiteral("INSERT INTO manager(mCode, mName, mPassword, mWhoInput) VALUES(?, ?, ?, ?) "),
                        {code, name, hashPassword(password), code}, &error)) {
         // The input stays in the dialog so the user can correct it.

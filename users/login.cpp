@@ -15,27 +15,6 @@
 
 TfrmLogin* frmLogin = nullptr;
 
-namespace {
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->move(left, top);
-    l->adjustSize();
-    return l;
-}
-
-QLineEdit* makeEdit(QWidget* parent, const QString& name, int left, int top, int width)
-{
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    e->setGeometry(left, top, width, 21);
-    return e;
-}
-
-} // namespace
-
 TfrmLogin::TfrmLogin(QWidget* parent) : TfrmModal(parent)
 {
     setObjectName(QStringLiteral("frmLogin"));

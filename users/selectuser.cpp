@@ -47,6 +47,8 @@ TfrmSelectUser::TfrmSelectUser(QWidget* parent) : TfrmModal(parent)
 
     btnCreateUser = makeButton(Panel2, QStringLiteral("btnCreateUser"), QStringLiteral("建新用户"), 16, 8);
     btnOK->move(104, 8);
+    // The base position of the close button would overlap OK by a few pixels.
+    btnClose->move(184, 8);
     setTabOrder(gridManager, btnCreateUser);
     setTabOrder(btnCreateUser, btnOK);
     setTabOrder(btnOK, btnClose);

@@ -10,8 +10,7 @@
 namespace {
 const QString kSeparator(60, QLatin1Char('-'));
 
-QStringList logLines(const TestInstall& install)
-{
+QStringList logLines(const TestInstall& install) {
     QString text = install.errorLog();
     QStringList lines = text.split(QStringLiteral("\r\n"));
     if (!lines.isEmpty() && lines.last().isEmpty())
@@ -41,18 +40,19 @@ private:
     std::unique_ptr<TestInstall> m_install;
 };
 
-void TestDataCommon::runSqlLogsStatementAndError()
-{
+void TestDataCommon::runSqlLogsStatementAndError() {
     Dataset q;
-    QVERIFY(!runSql(QStringLiteral("frmMain.btnSearchClick"), q, QStringLiteral("SELECT * FROM nowhere WHERE a=?"),
-                    true, {QStringLiteral("O'Brien")}));
+    QVERIFY(!runSql(QStringLiteral("frmMain.btnSearchClick"), q,
+                    QStringLiteral("SELECT * FROM nowhere WHERE a=?"), true, {QStringLiteral("O'Brien")}));
     QVERIFY(!q.isActive());
     QVERIFY(q.isEmpty());
     const QStringList lines = logLines(*m_install);
     // Newest first: the error entry, then the statement entry.
     QCOMPARE(lines.size(), 10);
     QCOMPARE(lines.at(0), QStringLiteral("frmMain.btnSearchClick"));
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}年\\d{2}月\\d{2}日 \\d{2}:\\d{2}:\\d{2}$")).match(lines.at(1)).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}年\\d{2}月\\d{2}日 \\d{2}:\\d{2}:\\d{2}$"))
+                .match(lines.at(1))
+                .hasMatch());
     QCOMPARE(lines.at(2), QStringLiteral("程序异常详细信息："));
     QCOMPARE(lines.at(3), QStringLiteral("    no such table: nowhere"));
     QCOMPARE(lines.at(4), kSeparator);
@@ -63,11 +63,11 @@ void TestDataCommon::runSqlLogsStatementAndError()
     QCOMPARE(lines.at(9), kSeparator);
 }
 
-void TestDataCommon::runSqlSucceedsAndReplacesStatement()
-{
+void TestDataCommon::runSqlSucceedsAndReplacesStatement() {
     Dataset q;
-    QVERIFY(runSql(QStringLiteral("t.a"), q, QStringLiteral("INSERT INTO area(aCode, aName, mCode) VALUES(?,?,?)"),
-                   false, {QStringLiteral("P1"), QStringLiteral("城东"), QStringLiteral("u1")}));
+    QVERIFY(runSql(QStringLiteral("t.a"), q,
+                   QStringLiteral("INSERT INTO area(aCode, aName, mCode) VALUES(?,?,?)"), false,
+                   {QStringLiteral("P1"), QStringLiteral("城东"), QStringLiteral("u1")}));
     QVERIFY(runSql(QStringLiteral("t.b"), q, QStringLiteral("SELECT aName FROM area WHERE aCode=?"), true,
                    {QStringLiteral("p1")}));
     QCOMPARE(q.recordCount(), 1);
@@ -75,16 +75,16 @@ void TestDataCommon::runSqlSucceedsAndReplacesStatement()
     QVERIFY(m_install->errorLog().isEmpty());
 }
 
-void TestDataCommon::connExecLogsStatementOnly()
-{
-    QVERIFY(!connExec(QStringLiteral("frmMain.actClearExecute"), QStringLiteral("UPDATE nowhere SET tSelected=0")));
+void TestDataCommon::connExecLogsStatementOnly() {
+    QVERIFY(!connExec(QStringLiteral("frmMain.actClearExecute"),
+                      QStringLiteral("UPDATE nowhere SET tSelected=0")));
     const QStringList lines = logLines(*m_install);
-    QCOMPARE(lines, QStringList({"frmMain.actClearExecute", lines.value(1), "UPDATE nowhere SET tSelected=0", kSeparator}));
+    QCOMPARE(lines, QStringList({"frmMain.actClearExecute", lines.value(1), "UPDATE nowhere SET tSelected=0",
+                                 kSeparator}));
     QVERIFY(connExec(QStringLiteral("x"), QStringLiteral("UPDATE taxer SET tSelected=0")));
 }
 
-void TestDataCommon::reopenQueryLogsTwoEntries()
-{
+void TestDataCommon::reopenQueryLogsTwoEntries() {
     Dataset q;
     q.setSql(QStringLiteral("SELECT * FROM area\nORDER BY nosuchcol"));
     reopenQuery(QStringLiteral("frmArea.FormShow"), q);
@@ -97,8 +97,7 @@ void TestDataCommon::reopenQueryLogsTwoEntries()
     QCOMPARE(lines.mid(6), QStringList({"SELECT * FROM area", "ORDER BY nosuchcol", "", kSeparator}));
 }
 
-void TestDataCommon::hostileValuesStoredAsTyped_data()
-{
+void TestDataCommon::hostileValuesStoredAsTyped_data() {
     QTest::addColumn<QString>("code");
     QTest::newRow("quote") << "O'Brien";
     QTest::newRow("percent and underscore") << "10%_off";
@@ -107,43 +106,52 @@ void TestDataCommon::hostileValuesStoredAsTyped_data()
     QTest::newRow("Chinese") << "城东片区";
 }
 
-void TestDataCommon::hostileValuesStoredAsTyped()
-{
+void TestDataCommon::hostileValuesStoredAsTyped() {
     QFETCH(QString, code);
-    QVERIFY(execSql(QStringLiteral("t"), QStringLiteral("INSERT INTO area(aCode, aName, mCode) VALUES(?, ?, 'u')"),
-                    {code, code}));
-    QVERIFY(execSql(QStringLiteral("t"), QStringLiteral("INSERT INTO area(aCode, aName, mCode) VALUES('other', '', 'u')")));
-    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT aName FROM area WHERE aCode=?"), {code}), code);
+    QVERIFY(execSql(QStringLiteral("t"),
+                    QStringLiteral("INSERT INTO area(aCode, aName, mCode) VALUES(?, ?, 'u')"), {code, code}));
+    QVERIFY(execSql(QStringLiteral("t"),
+                    QStringLiteral("INSERT INTO area(aCode, aName, mCode) VALUES('other', '', 'u')")));
+    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT aName FROM area WHERE aCode=?"), {code}),
+             code);
     // LIKE patterns built from a value match only the value.
-    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT COUNT(*) FROM area WHERE aName LIKE '%' || ? || '%'"),
+    QCOMPARE(getSqlValue(QStringLiteral("t"),
+                         QStringLiteral("SELECT COUNT(*) FROM area WHERE aName LIKE '%' || ? || '%'"),
                          {code}),
              QStringLiteral("1"));
     QVERIFY(recordExists(QStringLiteral("t"), QStringLiteral("area"), QStringLiteral("AND aCode=?"), {code}));
-    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT COUNT(*) FROM area")), QStringLiteral("2"));
+    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT COUNT(*) FROM area")),
+             QStringLiteral("2"));
 }
 
-void TestDataCommon::getSqlValueAndSqlToList()
-{
-    QVERIFY(execSql(QStringLiteral("t"), QStringLiteral("INSERT INTO tax(tCode, tDate, tTax) VALUES('A', '2024-01-01', 12.5), "
-                                                        "('A', '2024-02-01', NULL)")));
-    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT sum(tTax)+0 FROM tax")), QStringLiteral("12.5"));
+void TestDataCommon::getSqlValueAndSqlToList() {
+    QVERIFY(execSql(QStringLiteral("t"),
+                    QStringLiteral("INSERT INTO tax(tCode, tDate, tTax) VALUES('A', '2024-01-01', 12.5), "
+                                   "('A', '2024-02-01', NULL)")));
+    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT sum(tTax)+0 FROM tax")),
+             QStringLiteral("12.5"));
     // SUM over no rows is null, and stays null when 0 is added: empty text.
-    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT sum(tTax)+0 FROM tax WHERE tCode='none'")), QString());
-    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT tTax FROM tax WHERE tTax IS NULL")), QString());
+    QCOMPARE(
+        getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT sum(tTax)+0 FROM tax WHERE tCode='none'")),
+        QString());
+    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT tTax FROM tax WHERE tTax IS NULL")),
+             QString());
     QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT tTax FROM tax WHERE 1=0")), QString());
 
     QStringList list{QStringLiteral("old")};
-    sqlToList(QStringLiteral("t"), QStringLiteral("SELECT '  ' || tDate || char(9) FROM tax ORDER BY tDate"), list);
+    sqlToList(QStringLiteral("t"), QStringLiteral("SELECT '  ' || tDate || char(9) FROM tax ORDER BY tDate"),
+              list);
     QCOMPARE(list, QStringList({"2024-01-01", "2024-02-01"}));
     sqlToList(QStringLiteral("t"), QStringLiteral("SELECT nothing FROM tax"), list);
     QVERIFY(list.isEmpty());
 }
 
-void TestDataCommon::recordExistsCounts()
-{
-    QVERIFY(!recordExists(QStringLiteral("t"), QStringLiteral("manager"), QStringLiteral("AND mCode=?"), {QStringLiteral("u1")}));
+void TestDataCommon::recordExistsCounts() {
+    QVERIFY(!recordExists(QStringLiteral("t"), QStringLiteral("manager"), QStringLiteral("AND mCode=?"),
+                          {QStringLiteral("u1")}));
     QVERIFY(execSql(QStringLiteral("t"), QStringLiteral("INSERT INTO manager(mCode) VALUES('U1')")));
-    QVERIFY(recordExists(QStringLiteral("t"), QStringLiteral("manager"), QStringLiteral("AND mCode=?"), {QStringLiteral("u1")}));
+    QVERIFY(recordExists(QStringLiteral("t"), QStringLiteral("manager"), QStringLiteral("AND mCode=?"),
+                         {QStringLiteral("u1")}));
     QVERIFY(recordExists(QStringLiteral("t"), QStringLiteral("manager"), QString()));
     // A count that cannot run refuses rather than risk a duplicate.
     QVERIFY(m_install->errorLog().isEmpty());
@@ -151,16 +159,15 @@ void TestDataCommon::recordExistsCounts()
     QVERIFY(!m_install->errorLog().isEmpty());
 }
 
-void TestDataCommon::statementsInAnyLetterCaseAndLines()
-{
+void TestDataCommon::statementsInAnyLetterCaseAndLines() {
     QVERIFY(execSql(QStringLiteral("t"), QStringLiteral("insert into MANAGER(MCODE, mName)\r\nvalues(?, ?)"),
                     {QStringLiteral("a"), QStringLiteral("甲")}));
-    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT COUNT(*) FROM MANAGER WHERE mCode=?"), {QStringLiteral("A")}),
+    QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT COUNT(*) FROM MANAGER WHERE mCode=?"),
+                         {QStringLiteral("A")}),
              QStringLiteral("1"));
 }
 
-void TestDataCommon::unconnectedDatabaseFailsIntoLog()
-{
+void TestDataCommon::unconnectedDatabaseFailsIntoLog() {
     frmDm->disconnect();
     QVERIFY(!execSql(QStringLiteral("frmLogin.checkOK"), QStringLiteral("SELECT 1")));
     QVERIFY(m_install->errorLog().contains(QStringLiteral("数据库未连接")));

@@ -12,14 +12,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <sqlite3.h>
 
 namespace {
 // Rows straight from the engine, bypassing the dataset under test.
-QString scalar(const QString& sql)
-{
+QString scalar(const QString& sql) {
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(frmDm->handle(), sql.toUtf8().constData(), -1, &st, nullptr);
     QString out;
@@ -29,15 +28,13 @@ QString scalar(const QString& sql)
     return out;
 }
 
-void exec(const QString& sql)
-{
+void exec(const QString& sql) {
     char* err = nullptr;
     if (sqlite3_exec(frmDm->handle(), sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK)
         qFatal("%s", err);
 }
 
-void openTaxer(Dataset& ds)
-{
+void openTaxer(Dataset& ds) {
     ds.setSql(QStringLiteral("SELECT * FROM taxer ORDER BY tCode"));
     ds.setUpdateTable(QStringLiteral("taxer"));
     ds.open();
@@ -72,8 +69,7 @@ private:
     std::unique_ptr<TestInstall> m_install;
 };
 
-void TestDataset::statesAndHooks()
-{
+void TestDataset::statesAndHooks() {
     Dataset ds;
     QStringList calls;
     ds.afterOpen = [&](Dataset&) { calls << "afterOpen"; };
@@ -114,8 +110,7 @@ void TestDataset::statesAndHooks()
     QVERIFY(states.count() >= 5);
 }
 
-void TestDataset::abortInBeforePostKeepsRowAndInput()
-{
+void TestDataset::abortInBeforePostKeepsRowAndInput() {
     Dataset ds;
     int refusals = 0;
     ds.beforePost = [&](Dataset& d) {
@@ -141,8 +136,7 @@ void TestDataset::abortInBeforePostKeepsRowAndInput()
     QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='B02'"), QStringLiteral("没有代码的税户"));
 }
 
-void TestDataset::postWritesBackByRowid()
-{
+void TestDataset::postWritesBackByRowid() {
     exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲'), ('A02','乙')");
     Dataset ds;
     openTaxer(ds);
@@ -163,19 +157,18 @@ void TestDataset::postWritesBackByRowid()
     QCOMPARE(scalar("SELECT tSelected FROM taxer WHERE tCode='A02'"), QStringLiteral("0"));
 }
 
-void TestDataset::engineRefusalKeepsEditing_data()
-{
+void TestDataset::engineRefusalKeepsEditing_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("message");
-    QTest::newRow("code over 50") << "tCode" << QVariant(QString(51, QLatin1Char('x'))) << "税户代码超过50个字符";
+    QTest::newRow("code over 50") << "tCode" << QVariant(QString(51, QLatin1Char('x')))
+                                  << "税户代码超过50个字符";
     QTest::newRow("sex over 2") << "tSex" << QVariant(QStringLiteral("男女x")) << "性别超过2个字符";
     QTest::newRow("duplicate in other case") << "tCode" << QVariant(QStringLiteral("a01")) << "UNIQUE";
     QTest::newRow("text into a number") << "tSelected" << QVariant(QStringLiteral("abc")) << "INTEGER";
 }
 
-void TestDataset::engineRefusalKeepsEditing()
-{
+void TestDataset::engineRefusalKeepsEditing() {
     QFETCH(QString, field);
     QFETCH(QVariant, value);
     QFETCH(QString, message);
@@ -197,8 +190,7 @@ void TestDataset::engineRefusalKeepsEditing()
     QCOMPARE(scalar("SELECT COUNT(*) FROM taxer"), QStringLiteral("1"));
 }
 
-void TestDataset::autoNumberIsReadOnlyAndAssigned()
-{
+void TestDataset::autoNumberIsReadOnlyAndAssigned() {
     Dataset ds;
     ds.setSql(QStringLiteral("SELECT * FROM tax"));
     ds.setUpdateTable(QStringLiteral("tax"));
@@ -220,8 +212,7 @@ void TestDataset::autoNumberIsReadOnlyAndAssigned()
     QCOMPARE(ds.value(QStringLiteral("tTax")).toDouble(), 0.0); // the column default
 }
 
-void TestDataset::deleteWithAbortAndForReal()
-{
+void TestDataset::deleteWithAbortAndForReal() {
     exec("INSERT INTO taxer(tCode) VALUES('A01'), ('A02'), ('A03')");
     Dataset ds;
     bool refuse = true;
@@ -240,8 +231,7 @@ void TestDataset::deleteWithAbortAndForReal()
     QCOMPARE(scalar("SELECT group_concat(tCode) FROM taxer"), QStringLiteral("A01,A03"));
 }
 
-void TestDataset::cancelRestores()
-{
+void TestDataset::cancelRestores() {
     exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲')");
     Dataset ds;
     openTaxer(ds);
@@ -257,8 +247,7 @@ void TestDataset::cancelRestores()
     QCOMPARE(ds.state(), DatasetState::Browse);
 }
 
-void TestDataset::lookupFieldFollowsSourceAndCutsBytes()
-{
+void TestDataset::lookupFieldFollowsSourceAndCutsBytes() {
     exec("INSERT INTO area(aCode, aName, mCode) VALUES('P1','城东片区','u'), "
          "('P2','一二三四五六七八九十十一十二','u'), ('P3','ab一二三四五六七八九十','u')");
     exec("INSERT INTO taxer(tCode, aCode) VALUES('A01','p1'), ('A02','P2'), ('A03','P3'), ('A04','P9')");
@@ -285,8 +274,7 @@ void TestDataset::lookupFieldFollowsSourceAndCutsBytes()
     QCOMPARE(ds.valueAt(0, a).toString(), QStringLiteral("城西"));
 }
 
-void TestDataset::locateFilterAndSort()
-{
+void TestDataset::locateFilterAndSort() {
     exec("INSERT INTO taxer(tCode, tName, aCode) VALUES('A01','甲','X'), ('b02','乙','Y'), ('C03','丙','X'), "
          "('D''4','丁','X')");
     Dataset ds;
@@ -307,15 +295,15 @@ void TestDataset::locateFilterAndSort()
     setFilter(ds, QString());
     QCOMPARE(ds.recordCount(), 4);
 
-    ds.setSort({{ds.fieldIndex(QStringLiteral("aCode")), true}, {ds.fieldIndex(QStringLiteral("tCode")), false}});
+    ds.setSort(
+        {{ds.fieldIndex(QStringLiteral("aCode")), true}, {ds.fieldIndex(QStringLiteral("tCode")), false}});
     QStringList order;
     for (int r = 0; r < ds.recordCount(); ++r)
         order << ds.valueAt(r, ds.fieldIndex(QStringLiteral("tCode"))).toString();
     QCOMPARE(order, QStringList({"b02", "A01", "C03", "D'4"}));
 }
 
-void TestDataset::masterBoundParameter()
-{
+void TestDataset::masterBoundParameter() {
     exec("INSERT INTO taxer(tCode) VALUES('A01'), ('A02')");
     exec("INSERT INTO tax(tCode, tDate, tTax) VALUES('A01','2024-01-05',10), ('A01','2024-02-05',20), "
          "('a02','2024-03-05',30)");
@@ -333,13 +321,12 @@ void TestDataset::masterBoundParameter()
     QCOMPARE(detail.asFloat(QStringLiteral("tTax")), 30.0);
 }
 
-void TestDataset::modelFollowsDataset()
-{
+void TestDataset::modelFollowsDataset() {
     exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲'), ('A02','乙')");
     Dataset ds;
     DatasetModel model(&ds, {{"gridTaxertCode", "tCode", "税户代码", 80, true, false},
-                              {"gridTaxertSex", "tSex", "性别", 20, false, false},
-                              {"gridTaxertName", "tName", "注册名称", 120, true, false}});
+                             {"gridTaxertSex", "tSex", "性别", 20, false, false},
+                             {"gridTaxertName", "tName", "注册名称", 120, true, false}});
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     openTaxer(ds);
     QCOMPARE(model.rowCount(), 2);
@@ -362,8 +349,7 @@ void TestDataset::modelFollowsDataset()
     QCOMPARE(model.rowCount(), 0);
 }
 
-void TestDataset::recordsetFileRoundTrip()
-{
+void TestDataset::recordsetFileRoundTrip() {
     exec("INSERT INTO audit(tCode, aCount, aRatio, aTax, aStartDate) VALUES "
          "('A01', 9007199254740993, 0.1, 0.30000000000000004, '2024-01-01'), "
          "('张三', NULL, 1e-300, 1.0, NULL), ('O''Neil', -5, 3.0, -0.0, '')");
@@ -397,8 +383,7 @@ void TestDataset::recordsetFileRoundTrip()
     QVERIFY_THROWS_EXCEPTION(DbError, back.edit()); // a loaded file belongs to no table
 }
 
-void TestDataset::recordsetFileRefusesOtherFiles()
-{
+void TestDataset::recordsetFileRefusesOtherFiles() {
     const QString path = m_install->path(QStringLiteral("bad.dat"));
     for (const QByteArray& content : {QByteArray("not json"), QByteArray("{\"rows\":[]}"),
                                       QByteArray("{\"recordset\":\"Corvane\",\"columns\":[{\"name\":\"a\"}],"
@@ -413,18 +398,20 @@ void TestDataset::recordsetFileRefusesOtherFiles()
     }
 }
 
-void TestDataset::connectRefuses_data()
-{
+void TestDataset::connectRefuses_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing file") << "missing" << "unable to open";
-    QTest::newRow("text file") << "text" << "not a database";
-    QTest::newRow("other SQLite database") << "foreign" << "不是 Corvane 数据库";
-    QTest::newRow("damaged Corvane database") << "damaged" << "malformed";
+    QTest::newRow("missing file") << "missing"
+                                  << "unable to open";
+    QTest::newRow("text file") << "text"
+                               << "not a database";
+    QTest::newRow("other SQLite database") << "foreign"
+                                           << "不是 Corvane 数据库";
+    QTest::newRow("damaged Corvane database") << "damaged"
+                                              << "malformed";
 }
 
-void TestDataset::connectRefuses()
-{
+void TestDataset::connectRefuses() {
     QFETCH(QString, kind);
     QFETCH(QString, message);
     const QString path = m_install->path(QStringLiteral("tax.mdb"));
@@ -446,7 +433,9 @@ void TestDataset::connectRefuses()
         // Fill the database, then scribble over a page in the middle of it.
         frmDm->DataModuleCreate();
         for (int i = 0; i < 2000; ++i)
-            exec(QStringLiteral("INSERT INTO taxer(tCode, tName) VALUES('C%1', '%2')").arg(i).arg(QString(40, 'n')));
+            exec(QStringLiteral("INSERT INTO taxer(tCode, tName) VALUES('C%1', '%2')")
+                     .arg(i)
+                     .arg(QString(40, 'n')));
         frmDm->disconnect();
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadWrite));
@@ -469,8 +458,7 @@ void TestDataset::connectRefuses()
     QVERIFY_THROWS_EXCEPTION(DbError, ds.open());
 }
 
-void TestDataset::savedRowSurvivesKill()
-{
+void TestDataset::savedRowSurvivesKill() {
     const QString db = m_install->path(QStringLiteral("tax.mdb"));
     frmDm->disconnect();
     QProcess child;
@@ -482,8 +470,7 @@ void TestDataset::savedRowSurvivesKill()
 }
 
 // Child mode for savedRowSurvivesKill: post one row, then die at once.
-static int postAndDie(int argc, char** argv)
-{
+static int postAndDie(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     frmDm = new TfrmDm;
     frmDm->connectTo(QString::fromLocal8Bit(argv[2]));
@@ -497,8 +484,7 @@ static int postAndDie(int argc, char** argv)
     return 1;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc == 3 && qstrcmp(argv[1], "--post-and-die") == 0)
         return postAndDie(argc, argv);
     QApplication app(argc, argv);

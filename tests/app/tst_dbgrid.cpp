@@ -22,7 +22,8 @@ void clickHeader(DbGrid& grid, int section, Qt::KeyboardModifiers mods = {})
 
 void clickRow(DbGrid& grid, int row)
 {
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(grid.model()->index(row, 0)).center());
+    const QRect cell = grid.visualRect(grid.model()->index(row, 0));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
 }
 
 } // namespace
@@ -119,7 +120,8 @@ void TestDbGrid::leavingEditedRowPosts()
     clickRow(*m_grid, 1);
     QVERIFY(!m_ds->isEditing());
     QCOMPARE(m_ds->recNo(), 1);
-    QCOMPARE(getSqlValue("t", "SELECT aName FROM area WHERE aCode=?", {QStringLiteral("a1")}), QStringLiteral("z"));
+    QCOMPARE(getSqlValue("t", "SELECT aName FROM area WHERE aCode=?", {QStringLiteral("a1")}),
+             QStringLiteral("z"));
 }
 
 void TestDbGrid::headerSorting()

@@ -2,7 +2,7 @@
 #include "app/globals.h"
 #include "app/msgbox.h"
 #include "app/selectdate.h"
-#include "tests/users/dialogdriver.h"
+#include "tests/support/dialogdriver.h"
 
 #include <QCalendarWidget>
 #include <QDate>
@@ -85,7 +85,8 @@ void TestSelectDate::centred()
     QString text;
     selectDate(text);
     frmMain = nullptr;
-    QVERIFY2((centre - expected).manhattanLength() <= 2, qPrintable(QStringLiteral("%1,%2").arg(centre.x()).arg(centre.y())));
+    QVERIFY2((centre - expected).manhattanLength() <= 2,
+             qPrintable(QStringLiteral("centre %1,%2").arg(centre.x()).arg(centre.y())));
 }
 
 void TestSelectDate::opensOn_data()

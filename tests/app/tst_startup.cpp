@@ -1,6 +1,9 @@
 // Start-up: files found beside the executable whatever the working
 // directory, the error box for a database that cannot be opened, Chinese
 // texts, the splash window.
+#include "app/dataset.h"
+#include "app/dberror.h"
+#include "app/msgbox.h"
 #include "app/startup.h"
 #include "tools/dbinit.h"
 
@@ -16,13 +19,13 @@ private slots:
     void fullStopRule_data();
     void fullStopRule();
     void splashWindow();
+    void uncaughtErrorShowsErrorBoxAndGoesOn();
 
 private:
     QMap<QString, QStringList> runProbe(const QString& installDir, const QString& workDir);
 };
 
-QMap<QString, QStringList> TestStartup::runProbe(const QString& installDir, const QString& workDir)
-{
+QMap<QString, QStringList> TestStartup::runProbe(const QString& installDir, const QString& workDir) {
     const QString exe = QDir(installDir).filePath(QStringLiteral("corvane_probe"));
     QFile::remove(exe);
     if (!QFile::copy(QStringLiteral(STARTUP_PROBE), exe))
@@ -37,13 +40,13 @@ QMap<QString, QStringList> TestStartup::runProbe(const QString& installDir, cons
     if (!p.waitForFinished(30000) || p.exitCode() != 0)
         qFatal("probe failed: %s", p.readAllStandardError().constData());
     QMap<QString, QStringList> out;
-    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+    for (const QString& line :
+         QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         out[line.section(QLatin1Char('='), 0, 0)] << line.section(QLatin1Char('='), 1);
     return out;
 }
 
-void TestStartup::findsFilesBesideExecutable()
-{
+void TestStartup::findsFilesBesideExecutable() {
     QTemporaryDir install, elsewhere;
     QVERIFY(dbinit::createDatabase(install.filePath(QStringLiteral("tax.mdb"))));
     QVERIFY(dbinit::writeDefaultSettings(install.filePath(QStringLiteral("myapp.ini"))));
@@ -61,8 +64,7 @@ void TestStartup::findsFilesBesideExecutable()
     QCOMPARE(out.value("font").value(0), QStringLiteral("AR PL UMing CN"));
 }
 
-void TestStartup::missingDatabaseShowsOneErrorBox()
-{
+void TestStartup::missingDatabaseShowsOneErrorBox() {
     QTemporaryDir install, elsewhere;
     // A tax.mdb in the working directory must not be taken for the program's.
     QVERIFY(dbinit::createDatabase(QDir(elsewhere.path()).filePath(QStringLiteral("tax.mdb"))));
@@ -76,26 +78,28 @@ void TestStartup::missingDatabaseShowsOneErrorBox()
     QVERIFY(!QFile::exists(install.filePath(QStringLiteral("tax.mdb")))); // never created by the program
 }
 
-void TestStartup::fullStopRule_data()
-{
+void TestStartup::fullStopRule_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letter") << "file is not a database" << "file is not a database.";
-    QTest::newRow("full stop") << "done." << "done.";
-    QTest::newRow("bracket sorts before") << "failed (5)" << "failed (5)";
-    QTest::newRow("Chinese") << "不是 Corvane 数据库" << "不是 Corvane 数据库.";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("letter") << "file is not a database"
+                            << "file is not a database.";
+    QTest::newRow("full stop") << "done."
+                               << "done.";
+    QTest::newRow("bracket sorts before") << "failed (5)"
+                                          << "failed (5)";
+    QTest::newRow("Chinese") << "不是 Corvane 数据库"
+                             << "不是 Corvane 数据库.";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
-void TestStartup::fullStopRule()
-{
+void TestStartup::fullStopRule() {
     QFETCH(QString, message);
     QFETCH(QString, shown);
     QCOMPARE(withFullStop(message), shown);
 }
 
-void TestStartup::splashWindow()
-{
+void TestStartup::splashWindow() {
     TfrmStart splash;
     QCOMPARE(splash.size(), QSize(595, 461));
     QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
@@ -103,5 +107,23 @@ void TestStartup::splashWindow()
     QVERIFY(shot.pixelColor(300, 20) != shot.pixelColor(300, 440)); // the picture is drawn
 }
 
-QTEST_MAIN(TestStartup)
+void TestStartup::uncaughtErrorShowsErrorBoxAndGoesOn() {
+    Msg::setTestMode(true);
+    Msg::clearShown();
+    bool later = false;
+    QTimer::singleShot(0, [] { throw DbError(QStringLiteral("UNIQUE constraint failed: taxer.tCode")); });
+    QTimer::singleShot(0, [] { Dataset::abort(); }); // a check's own stop shows nothing more
+    QTimer::singleShot(1, [&] { later = true; });
+    QTRY_VERIFY(later); // the program goes on after the error
+    QCOMPARE(Msg::shown().size(), 1);
+    QCOMPARE(Msg::shown().first().caption, QStringLiteral("Corvane"));
+    QCOMPARE(Msg::shown().first().icon, QMessageBox::Critical);
+    QCOMPARE(Msg::shown().first().text, QStringLiteral("UNIQUE constraint failed: taxer.tCode"));
+}
+
+int main(int argc, char** argv) {
+    CorvaneApplication app(argc, argv);
+    TestStartup t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "tst_startup.moc"

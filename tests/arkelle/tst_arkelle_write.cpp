@@ -56,7 +56,7 @@ QByteArray zipDecrypt(const QByteArray &cipher, const QByteArray &password)
         update(uchar(ch));
     QByteArray plain;
     for (char ch : cipher) {
-        const quint16 t = quint16(k[2] | 2);
+        const quint32 t = (k[2] | 2) & 0xFFFF;
         const uchar p = uchar(ch) ^ uchar((t * (t ^ 1)) >> 8);
         update(p);
         plain += char(p);
@@ -280,6 +280,10 @@ void TestArkelleWrite::engineFailureIsAnError_data()
     QTest::newRow("existing file is no archive") << "pkg.zdt" << QByteArray("not a zip at all, just text");
     QTest::newRow("archive path is a folder") << "data" << QByteArray();
     QTest::newRow("truncated archive") << "pkg.zdt" << QByteArray("PK\x03\x04\x14\x00", 6);
+    Builder shared;
+    shared.items.push_back({"a.dat", sampleData(3, 4000), true});
+    shared.items.push_back({"b.dat", sampleData(3, 4000), true, -1, -1, 0});
+    QTest::newRow("existing entries share their data") << "pkg.zdt" << shared.build();
 }
 
 // A package that cannot be written reaches the caller as an error, distinct from false.

@@ -5,7 +5,7 @@
 #include "app/globals.h"
 #include "app/msgbox.h"
 #include "tests/support/testinstall.h"
-#include "tests/users/dialogdriver.h"
+#include "tests/support/dialogdriver.h"
 #include "tests/users/userdb.h"
 #include "users/createuser.h"
 #include "users/selectuser.h"
