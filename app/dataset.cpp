@@ -1208,6 +1208,11 @@ void Dataset::masterMoved() {
     const int c = m_master->fieldIndex(m_masterField);
     bindValue(m_masterParam, (c >= 0 && !m_master->isEmpty()) ? m_master->value(c) : QVariant());
     try {
+        // A detail row being edited is saved, never dropped, before the
+        // detail follows its master; a refused save keeps it on screen.
+        checkBrowseMode();
+        if (isEditing())
+            return;
         open();
     } catch (const DbError& e) {
         writeErrorLog(QStringLiteral("Dataset.masterMoved"), describeStatement());

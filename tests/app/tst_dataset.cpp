@@ -319,6 +319,15 @@ void TestDataset::masterBoundParameter() {
     master.next();
     QCOMPARE(detail.recordCount(), 1); // the code compares ignoring case
     QCOMPARE(detail.asFloat(QStringLiteral("tTax")), 30.0);
+
+    // An edit in progress is saved before the detail follows its master.
+    detail.setUpdateTable(QStringLiteral("tax"));
+    detail.open();
+    detail.edit();
+    detail.setValue(QStringLiteral("tTax"), 31.5);
+    master.first();
+    QCOMPARE(detail.recordCount(), 2);
+    QCOMPARE(scalar("SELECT tTax FROM tax WHERE tCode='a02'"), QStringLiteral("31.5"));
 }
 
 void TestDataset::modelFollowsDataset() {
