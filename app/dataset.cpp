@@ -262,8 +262,10 @@ void Dataset::open() {
         static const QRegularExpression lead(QStringLiteral("^\\s*SELECT\\s+"),
                                              QRegularExpression::CaseInsensitiveOption);
         const auto m = lead.match(text);
-        if (m.hasMatch()) {
-            text.insert(m.capturedEnd(), QStringLiteral("_rowid_ AS %1, ").arg(QLatin1String(kRowidColumn)));
+        const QString qualifier = rowidQualifier();
+        if (m.hasMatch() && !qualifier.isEmpty()) {
+            text.insert(m.capturedEnd(),
+                        QStringLiteral("%1._rowid_ AS %2, ").arg(qualifier, QLatin1String(kRowidColumn)));
             m_hasRowid = true;
         }
     }
@@ -278,16 +280,7 @@ void Dataset::open() {
     if (tail && QByteArray(tail).trimmed().replace(';', "").trimmed().size() > 0)
         throw DbError(QStringLiteral("一次只能执行一条语句"));
 
-    const int nParams = sqlite3_bind_parameter_count(st.s);
-    if (m_params.size() > nParams)
-        throw DbError(QStringLiteral("绑定值多于语句的参数"));
-    for (int i = 0; i < m_params.size(); ++i)
-        bindOne(st.s, i + 1, m_params.at(i));
-    for (auto it = m_named.cbegin(); it != m_named.cend(); ++it) {
-        const int idx = sqlite3_bind_parameter_index(st.s, it.key().toUtf8().constData());
-        if (idx > 0)
-            bindOne(st.s, idx, it.value());
-    }
+    bindAll(st.s, true);
 
     const int nCols = sqlite3_column_count(st.s);
     const int first = m_hasRowid ? 1 : 0;
@@ -362,7 +355,7 @@ void Dataset::open() {
 
 void Dataset::activate() {
     m_state = DatasetState::Browse;
-    m_insertedData = -1;
+    m_editData = -1;
     m_buffer.clear();
     m_modified.clear();
     m_lastScrolled = -2;
@@ -388,8 +381,9 @@ void Dataset::close() {
     m_view.shrink_to_fit();
     m_fields.clear();
     m_buffer.clear();
+    m_original.clear();
     m_modified.clear();
-    m_insertedData = -1;
+    m_editData = -1;
     m_cur = -1;
     m_bof = m_eof = true;
     // Lookup definitions survive a close.
@@ -417,26 +411,74 @@ void Dataset::execute() {
         p = tail ? tail : end;
         if (!st.s)
             continue; // only blanks or a comment
-        if (!bound) {
-            // The bound values belong to the first statement.
-            const int nParams = sqlite3_bind_parameter_count(st.s);
-            if (m_params.size() > nParams)
-                throw DbError(QStringLiteral("绑定值多于语句的参数"));
-            for (int i = 0; i < m_params.size(); ++i)
-                bindOne(st.s, i + 1, m_params.at(i));
-            bound = true;
-        }
-        for (auto it = m_named.cbegin(); it != m_named.cend(); ++it) {
-            const int idx = sqlite3_bind_parameter_index(st.s, it.key().toUtf8().constData());
-            if (idx > 0)
-                bindOne(st.s, idx, it.value());
-        }
+        // The values in order belong to the first statement.
+        bindAll(st.s, !bound);
+        bound = true;
         int rc;
         while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
         }
         if (rc != SQLITE_DONE)
             throw DbError(engineMessage(db));
     }
+}
+
+void Dataset::bindAll(sqlite3_stmt* st, bool positional) const {
+    const int n = sqlite3_bind_parameter_count(st);
+    std::vector<bool> bound(size_t(n) + 1, false);
+    if (positional) {
+        if (m_params.size() > n)
+            throw DbError(QStringLiteral("绑定值多于语句的参数"));
+        for (int i = 0; i < m_params.size(); ++i) {
+            bindOne(st, i + 1, m_params.at(i));
+            bound[size_t(i) + 1] = true;
+        }
+    }
+    for (auto it = m_named.cbegin(); it != m_named.cend(); ++it) {
+        const int idx = sqlite3_bind_parameter_index(st, it.key().toUtf8().constData());
+        if (idx > 0) {
+            bindOne(st, idx, it.value());
+            bound[size_t(idx)] = true;
+        }
+    }
+    // A parameter without a value would silently read as NULL and drop its
+    // condition; that is a fault of the caller, not an empty result.
+    for (int i = 1; i <= n; ++i) {
+        if (!bound[size_t(i)]) {
+            const char* name = sqlite3_bind_parameter_name(st, i);
+            throw DbError(QStringLiteral("语句的参数 %1 没有值")
+                              .arg(name ? QString::fromUtf8(name) : QString::number(i)));
+        }
+    }
+}
+
+QString Dataset::rowidQualifier() const {
+    // Grouped, distinct and compound results have no row of the table behind
+    // each line: such a dataset stays read-only.
+    static const QRegularExpression notRows(
+        QStringLiteral("^\\s*SELECT\\s+(DISTINCT|ALL)\\b|\\bGROUP\\s+BY\\b|\\b(UNION|INTERSECT|EXCEPT)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (notRows.match(m_sql).hasMatch())
+        return QString();
+    static const QRegularExpression from(QStringLiteral("\\bFROM\\b"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const auto f = from.match(m_sql);
+    if (!f.hasMatch())
+        return QString();
+    // The update table in the FROM list, with its alias when it has one.
+    const QRegularExpression table(
+        QStringLiteral("(?:^|[\\s,(])\"?%1\"?(?:\\s+(?:AS\\s+)?([A-Za-z_][A-Za-z0-9_]*))?")
+            .arg(QRegularExpression::escape(m_updateTable)),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto t = table.match(m_sql, f.capturedEnd());
+    if (!t.hasMatch())
+        return QString();
+    static const QStringList keywords{"WHERE",  "ORDER", "GROUP",   "HAVING", "LIMIT", "LEFT",
+                                      "INNER",  "CROSS", "NATURAL", "JOIN",   "ON",    "USING",
+                                      "WINDOW", "UNION", "OUTER",   "RIGHT",  "FULL"};
+    const QString alias = t.captured(1);
+    if (!alias.isEmpty() && !keywords.contains(alias.toUpper()))
+        return alias;
+    return quoteIdent(m_updateTable);
 }
 
 void Dataset::setState(DatasetState s) {
@@ -588,7 +630,7 @@ QVariant Dataset::lookupValue(const Row& row, int column) const {
 }
 
 QVariant Dataset::bufferOrStored(int dataRow, int column) const {
-    const bool editingThis = isEditing() && m_cur >= 0 && m_view[size_t(m_cur)] == dataRow;
+    const bool editingThis = isEditing() && dataRow == m_editData;
     if (editingThis && column < m_storedCount)
         return m_buffer.at(column);
     if (editingThis && column >= m_storedCount) {
@@ -741,16 +783,18 @@ void Dataset::moveTo(int row) {
     scrolled(false);
 }
 
+// A move that a before-post check refused ends a row loop (eof or bof set)
+// instead of leaving it spinning on the row being edited.
 void Dataset::first() {
     moveTo(0);
     m_bof = true;
-    m_eof = m_view.empty();
+    m_eof = m_view.empty() || m_cur != 0;
 }
 
 void Dataset::last() {
     moveTo(recordCount() - 1);
     m_eof = true;
-    m_bof = m_view.empty();
+    m_bof = m_view.empty() || m_cur != recordCount() - 1;
 }
 
 void Dataset::next() {
@@ -758,7 +802,10 @@ void Dataset::next() {
         m_eof = true;
         return;
     }
+    const int from = m_cur;
     moveTo(m_cur + 1);
+    if (m_cur == from)
+        m_eof = true;
 }
 
 void Dataset::prior() {
@@ -766,7 +813,10 @@ void Dataset::prior() {
         m_bof = true;
         return;
     }
+    const int from = m_cur;
     moveTo(m_cur - 1);
+    if (m_cur == from)
+        m_bof = true;
 }
 
 // ---------------------------------------------------------------- editing
@@ -789,7 +839,9 @@ void Dataset::edit() {
     }
     if (!runHook(beforeEdit))
         return;
-    m_buffer = unpackAll(m_rows[size_t(m_view[size_t(m_cur)])]);
+    m_editData = m_view[size_t(m_cur)];
+    m_buffer = unpackAll(m_rows[size_t(m_editData)]);
+    m_original = m_buffer;
     m_modified.assign(size_t(m_storedCount), false);
     setState(DatasetState::Edit);
 }
@@ -809,8 +861,8 @@ void Dataset::append() {
     r.packed = pack(nulls);
     emit rowAboutToBeInserted(recordCount());
     m_rows.push_back(std::move(r));
-    m_insertedData = int(m_rows.size()) - 1;
-    m_view.push_back(m_insertedData);
+    m_editData = int(m_rows.size()) - 1;
+    m_view.push_back(m_editData);
     m_buffer = nulls;
     m_modified.assign(size_t(m_storedCount), false);
     m_cur = recordCount() - 1;
@@ -834,7 +886,7 @@ void Dataset::post() {
     sqlite3* db = handle();
     if (!db)
         throw DbError(QStringLiteral("数据库未连接"));
-    const int dataRow = m_view[size_t(m_cur)];
+    const int dataRow = m_editData;
     const bool inserting = m_state == DatasetState::Insert;
     QStringList cols;
     QVariantList vals;
@@ -863,12 +915,21 @@ void Dataset::post() {
                            marks.join(QStringLiteral(", ")));
         }
     } else if (!cols.isEmpty()) {
-        QStringList sets;
+        // The row is found by its rowid and its changed columns' values as
+        // read: a rowid that the engine gave to another row since is refused.
+        QStringList sets, checks;
         for (const QString& c : cols)
             sets << c + QStringLiteral(" = ?");
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE _rowid_ = ?")
-                  .arg(quoteIdent(m_updateTable), sets.join(QStringLiteral(", ")));
         vals << m_rows[size_t(dataRow)].rowid;
+        for (int c = 0; c < m_storedCount; ++c) {
+            const FieldDef& f = m_fields[size_t(c)];
+            if (f.readOnly || !m_modified[size_t(c)])
+                continue;
+            checks << QStringLiteral(" AND %1 IS ?").arg(quoteIdent(f.origin.isEmpty() ? f.name : f.origin));
+            vals << m_original.at(c);
+        }
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE _rowid_ = ?%3")
+                  .arg(quoteIdent(m_updateTable), sets.join(QStringLiteral(", ")), checks.join(QString()));
     }
 
     if (!sql.isEmpty()) {
@@ -883,13 +944,14 @@ void Dataset::post() {
         if (inserting)
             m_rows[size_t(dataRow)].rowid = sqlite3_last_insert_rowid(db);
         else if (sqlite3_changes(db) != 1)
-            throw DbError(QStringLiteral("找不到要保存的记录，它可能已被删除"));
+            throw DbError(QStringLiteral("找不到要保存的记录，它可能已被删除或在别处被修改"));
     }
 
     m_rows[size_t(dataRow)].packed = pack(m_buffer);
     reloadRow(dataRow);
-    m_insertedData = -1;
+    m_editData = -1;
     m_buffer.clear();
+    m_original.clear();
     m_modified.clear();
     m_state = DatasetState::Browse;
     emit rowChanged(m_cur);
@@ -940,8 +1002,8 @@ void Dataset::cancel() {
         const int removed = m_cur;
         emit rowAboutToBeRemoved(removed);
         m_view.erase(m_view.begin() + removed);
-        m_rows.erase(m_rows.begin() + m_insertedData);
-        m_insertedData = -1;
+        m_rows.erase(m_rows.begin() + m_editData);
+        m_editData = -1;
         m_buffer.clear();
         m_modified.clear();
         m_state = DatasetState::Browse;
@@ -954,7 +1016,9 @@ void Dataset::cancel() {
         scrolled(true);
         return;
     }
+    m_editData = -1;
     m_buffer.clear();
+    m_original.clear();
     m_modified.clear();
     m_state = DatasetState::Browse;
     emit rowChanged(m_cur);
@@ -979,18 +1043,35 @@ void Dataset::remove() {
     if (!db)
         throw DbError(QStringLiteral("数据库未连接"));
     const int dataRow = m_view[size_t(m_cur)];
+    // The row is found by its rowid and its values as read, so a rowid the
+    // engine has given to another row since is never deleted by mistake.
+    const QVariantList read = unpackAll(m_rows[size_t(dataRow)]);
+    QString checks;
+    QVariantList vals{m_rows[size_t(dataRow)].rowid};
+    for (int c = 0; c < m_storedCount; ++c) {
+        const FieldDef& f = m_fields[size_t(c)];
+        if (f.origin.isEmpty() || f.table.compare(m_updateTable, Qt::CaseInsensitive) != 0)
+            continue;
+        checks += QStringLiteral(" AND %1 IS ?").arg(quoteIdent(f.origin));
+        vals << read.at(c);
+    }
     const QByteArray sql =
-        QStringLiteral("DELETE FROM %1 WHERE _rowid_ = ?").arg(quoteIdent(m_updateTable)).toUtf8();
+        QStringLiteral("DELETE FROM %1 WHERE _rowid_ = ?%2").arg(quoteIdent(m_updateTable), checks).toUtf8();
     {
         Stmt st;
         if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st.s, nullptr) != SQLITE_OK)
             throw DbError(engineMessage(db));
-        sqlite3_bind_int64(st.s, 1, m_rows[size_t(dataRow)].rowid);
+        for (int i = 0; i < vals.size(); ++i)
+            bindOne(st.s, i + 1, vals.at(i));
         if (sqlite3_step(st.s) != SQLITE_DONE)
             throw DbError(engineMessage(db));
+        if (sqlite3_changes(db) != 1)
+            throw DbError(QStringLiteral("找不到要删除的记录，它可能已被删除或在别处被修改"));
     }
     if (m_state == DatasetState::Edit) {
+        m_editData = -1;
         m_buffer.clear();
+        m_original.clear();
         m_modified.clear();
         m_state = DatasetState::Browse;
         emit stateChanged(m_state);
@@ -1096,8 +1177,9 @@ void Dataset::setFilterText(const QString& filter) {
                 bad();
         }
     }
+    checkBrowseMode();
     if (isEditing())
-        checkBrowseMode();
+        return; // a check kept the row being edited: the rows stay as they are
     m_filterText = filter;
     m_filterTerms = terms;
     if (m_filtered && isActive())
@@ -1107,8 +1189,9 @@ void Dataset::setFilterText(const QString& filter) {
 void Dataset::setFiltered(bool on) {
     if (on == m_filtered)
         return;
+    checkBrowseMode();
     if (isEditing())
-        checkBrowseMode();
+        return;
     m_filtered = on;
     if (isActive())
         refreshView(true);
@@ -1127,8 +1210,9 @@ bool Dataset::rowMatchesFilter(const Row& row) const {
 }
 
 void Dataset::setSort(const QList<SortKey>& keys) {
+    checkBrowseMode();
     if (isEditing())
-        checkBrowseMode();
+        return;
     m_sort = keys;
     if (isActive())
         refreshView(false);

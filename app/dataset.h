@@ -11,6 +11,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 enum class DatasetState { Inactive, Browse, Edit, Insert };
 
@@ -176,6 +177,8 @@ private:
     bool rowMatchesFilter(const Row& row) const;
     bool runHook(const Hook& hook);
     void masterMoved();
+    void bindAll(sqlite3_stmt* st, bool positional) const; // throws when a parameter stays unbound
+    QString rowidQualifier() const; // how the update table is named in the statement; "" when not editable
 
     static QByteArray pack(const QVariantList& values);
     static QVariant unpackOne(const QByteArray& packed, int column);
@@ -198,8 +201,9 @@ private:
     bool m_bof = true;
     int m_lastScrolled = -2;
     QVariantList m_buffer;     // edit buffer of the current row
+    QVariantList m_original;   // the edited row as read, to find it again
     std::vector<bool> m_modified;
-    int m_insertedData = -1;   // m_rows index of the row being added
+    int m_editData = -1;       // m_rows index of the row being edited or added
 
     struct Lookup {
         QString name;

@@ -41,7 +41,7 @@ FieldDef::Kind kindFromName(const QString& s) {
     return FieldDef::Any;
 }
 
-QJsonValue toJson(const QVariant& v) {
+QJsonValue toJson(const QVariant& v, FieldDef::Kind kind) {
     if (!v.isValid() || v.isNull())
         return QJsonValue(QJsonValue::Null);
     switch (v.metaType().id()) {
@@ -49,8 +49,12 @@ QJsonValue toJson(const QVariant& v) {
         return QJsonValue(v.toLongLong());
     case QMetaType::Double: {
         const double d = v.toDouble();
-        if (std::isfinite(d))
+        // In a column of no declared type, a whole-number double would read
+        // back as an integer: it is tagged as a float.
+        if (std::isfinite(d) && (kind == FieldDef::Float || std::trunc(d) != d))
             return QJsonValue(d);
+        if (std::isfinite(d))
+            return QJsonObject{{QStringLiteral("float"), QString::number(d, 'g', 17)}};
         return QJsonObject{{QStringLiteral("float"),
                             std::isnan(d) ? QStringLiteral("nan")
                                           : (d > 0 ? QStringLiteral("inf") : QStringLiteral("-inf"))}};
@@ -74,7 +78,9 @@ QVariant fromJson(const QJsonValue& j, FieldDef::Kind kind) {
             return std::numeric_limits<double>::infinity();
         if (f == QLatin1String("-inf"))
             return -std::numeric_limits<double>::infinity();
-        return std::numeric_limits<double>::quiet_NaN();
+        if (f == QLatin1String("nan"))
+            return std::numeric_limits<double>::quiet_NaN();
+        return QVariant(f.toDouble());
     }
     if (j.isString())
         return kind == FieldDef::Blob ? QVariant(QByteArray::fromBase64(j.toString().toLatin1()))
@@ -106,7 +112,7 @@ void Dataset::saveToFile(const QString& path) const {
     for (int r = 0; r < recordCount(); ++r) {
         QJsonArray row;
         for (int c = 0; c < m_storedCount; ++c)
-            row.append(toJson(valueAt(r, c)));
+            row.append(toJson(valueAt(r, c), m_fields[size_t(c)].kind));
         rows.append(row);
     }
     const QJsonObject doc{{QStringLiteral("recordset"), QStringLiteral("Corvane")},

@@ -468,19 +468,30 @@ bool inflateEntry(int archiveFd, const Entry &en, const std::string &password, i
         }
         zs.next_in = in.data();
         zs.avail_in = uInt(want);
-        while (zs.avail_in > 0 && !finished) {
+        // Inflate until this input is used up and inflate has room left over:
+        // a full output buffer may hold back output even after the last
+        // input byte has been taken in.
+        for (;;) {
             zs.next_out = out.data();
             zs.avail_out = uInt(out.size());
+            const uInt inBefore = zs.avail_in;
             const int rc = inflate(&zs, Z_NO_FLUSH);
             if (rc == Z_STREAM_END)
                 finished = true;
-            else if (rc != Z_OK)
+            else if (rc != Z_OK && rc != Z_BUF_ERROR)
                 return false;
             const size_t produced = out.size() - zs.avail_out;
             if (produced > 0 && !emit(out.data(), produced))
                 return false;
-            if (rc == Z_OK && produced == 0 && zs.avail_in > 0)
-                return false; // no progress: damaged stream
+            if (finished)
+                break;
+            if (produced == 0 && zs.avail_in == inBefore) {
+                if (zs.avail_in > 0)
+                    return false; // no progress with input left: damaged stream
+                break;            // needs more input
+            }
+            if (zs.avail_in == 0 && zs.avail_out > 0)
+                break; // all output given; read on
         }
     }
     return written == en.usize && uint32_t(crc) == en.crc;

@@ -13,8 +13,10 @@ namespace {
 // that a link swapped in during the walk is never followed.
 bool removeContents(int dirFd, int depth)
 {
-    if (depth > 256)
+    if (depth > 256) {
+        ::close(dirFd);
         return false;
+    }
     DIR *dir = fdopendir(dirFd);
     if (!dir) {
         ::close(dirFd);

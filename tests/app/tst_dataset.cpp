@@ -64,6 +64,11 @@ private slots:
     void connectRefuses_data();
     void connectRefuses();
     void savedRowSurvivesKill();
+    void refusedPostKeepsRowsInPlace();
+    void rowFoundAgainOnlyIfUnchanged();
+    void unboundParameterRefused();
+    void editableOverJoinOrReadOnly_data();
+    void editableOverJoinOrReadOnly();
 
 private:
     std::unique_ptr<TestInstall> m_install;
@@ -363,7 +368,7 @@ void TestDataset::recordsetFileRoundTrip() {
          "('A01', 9007199254740993, 0.1, 0.30000000000000004, '2024-01-01'), "
          "('张三', NULL, 1e-300, 1.0, NULL), ('O''Neil', -5, 3.0, -0.0, '')");
     Dataset ds;
-    ds.setSql(QStringLiteral("SELECT * FROM audit ORDER BY aID"));
+    ds.setSql(QStringLiteral("SELECT *, aRatio + 2 AS total FROM audit ORDER BY aID"));
     ds.open();
     const QString path = m_install->path(QStringLiteral("audit.dat"));
     ds.saveToFile(path);
@@ -476,6 +481,94 @@ void TestDataset::savedRowSurvivesKill() {
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
     frmDm->connectTo(db);
     QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='K01'"), QStringLiteral("刚保存就被杀掉"));
+}
+
+void TestDataset::refusedPostKeepsRowsInPlace() {
+    exec("INSERT INTO taxer(tCode, tName) VALUES('A', 'a'), ('B', 'b')");
+    Dataset ds;
+    bool refuse = true;
+    ds.beforePost = [&](Dataset&) {
+        if (refuse)
+            Dataset::abort();
+    };
+    openTaxer(ds);
+    ds.edit();
+    ds.setValue(QStringLiteral("tName"), QStringLiteral("changed"));
+    // Neither a filter nor a sort may move the edited row under another one.
+    setFilter(ds, QStringLiteral("tCode='B'"));
+    ds.setSort({{ds.fieldIndex(QStringLiteral("tCode")), true}});
+    QCOMPARE(ds.recordCount(), 2);
+    QCOMPARE(ds.asString(QStringLiteral("tCode")), QStringLiteral("A"));
+    // A row loop ends instead of spinning on the row being edited.
+    int steps = 0;
+    for (ds.first(); !ds.eof() && steps < 10; ds.next())
+        ++steps;
+    QVERIFY(steps < 10);
+    refuse = false;
+    ds.post();
+    QCOMPARE(scalar("SELECT group_concat(tName) FROM (SELECT tName FROM taxer ORDER BY tCode)"),
+             QStringLiteral("changed,b"));
+}
+
+void TestDataset::rowFoundAgainOnlyIfUnchanged() {
+    exec("INSERT INTO taxer(tCode, tName) VALUES('A', 'a'), ('B', 'b')");
+    Dataset ds;
+    openTaxer(ds);
+    ds.last();
+    // Elsewhere B goes and Z comes, taking B's rowid.
+    exec("DELETE FROM taxer WHERE tCode='B'");
+    exec("INSERT INTO taxer(tCode, tName) VALUES('Z', 'z')");
+    QCOMPARE(scalar("SELECT rowid FROM taxer WHERE tCode='Z'"), QString::number(ds.rowId()));
+    ds.edit();
+    ds.setValue(QStringLiteral("tName"), QStringLiteral("for B"));
+    QVERIFY_THROWS_EXCEPTION(DbError, ds.post());
+    QCOMPARE(ds.state(), DatasetState::Edit);
+    ds.cancel();
+    QVERIFY_THROWS_EXCEPTION(DbError, ds.remove());
+    QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='Z'"), QStringLiteral("z"));
+}
+
+void TestDataset::unboundParameterRefused() {
+    exec("INSERT INTO taxer(tCode) VALUES('A'), ('B')");
+    Dataset ds;
+    ds.setSql(QStringLiteral("DELETE FROM taxer WHERE tCode=? OR ? IS NULL"));
+    ds.setParams({QStringLiteral("A")});
+    QVERIFY_THROWS_EXCEPTION(DbError, ds.execute());
+    ds.setSql(QStringLiteral("SELECT * FROM tax WHERE tCode=:tCode"));
+    ds.setParams({});
+    QVERIFY_THROWS_EXCEPTION(DbError, ds.open());
+    QCOMPARE(scalar("SELECT COUNT(*) FROM taxer"), QStringLiteral("2"));
+}
+
+void TestDataset::editableOverJoinOrReadOnly_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("editable");
+    QTest::newRow("alias") << "SELECT a.* FROM taxer a ORDER BY a.tCode" << true;
+    QTest::newRow("comma join")
+        << "SELECT t.*, r.aName AS areaName FROM taxer t, area r WHERE t.aCode=r.aCode" << true;
+    QTest::newRow("distinct") << "SELECT DISTINCT tCode, tName FROM taxer" << false;
+    QTest::newRow("grouped") << "SELECT tCode, COUNT(*) AS n FROM taxer GROUP BY tCode" << false;
+}
+
+void TestDataset::editableOverJoinOrReadOnly() {
+    QFETCH(QString, sql);
+    QFETCH(bool, editable);
+    exec("INSERT INTO area(aCode, aName, mCode) VALUES('P1', '城东', 'u')");
+    exec("INSERT INTO taxer(tCode, tName, aCode) VALUES('A', 'a', 'P1')");
+    Dataset ds;
+    ds.setSql(sql);
+    ds.setUpdateTable(QStringLiteral("taxer"));
+    ds.open();
+    QCOMPARE(ds.recordCount(), 1);
+    if (!editable) {
+        QVERIFY_THROWS_EXCEPTION(DbError, ds.edit());
+        return;
+    }
+    ds.edit();
+    ds.setValue(QStringLiteral("tName"), QStringLiteral("改"));
+    ds.post();
+    QCOMPARE(scalar("SELECT tName FROM taxer"), QStringLiteral("改"));
+    QCOMPARE(scalar("SELECT aName FROM area"), QStringLiteral("城东"));
 }
 
 // Child mode for savedRowSurvivesKill: post one row, then die at once.

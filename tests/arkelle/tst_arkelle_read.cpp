@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -49,6 +50,7 @@ private slots:
     void emptyArchiveListsNothing();
     void fullDiskRemovesPartialFile();
     void missingOrNullInputs();
+    void streamEndingWithFullOutputBuffer();
 };
 
 void TestArkelleRead::destinationFolderIsCreated_data()
@@ -314,6 +316,27 @@ void TestArkelleRead::missingOrNullInputs()
     QVERIFY(!::zipList(nullptr, nullptr, nullptr));
     QVERIFY(!QString::fromUtf8(arkelleLastError()).isEmpty());
     QVERIFY(!::zipFile(nullptr, missing.constData(), nullptr));
+}
+
+// A deflate stream whose last input is taken in while the output buffer is
+// full still has output to give; a valid entry must not be refused for it.
+void TestArkelleRead::streamEndingWithFullOutputBuffer()
+{
+    std::mt19937 rnd(1);
+    QTemporaryDir dir;
+    for (int trial = 0; trial < 40; ++trial) {
+        const int size = 256 * 1024 + 1 + int(rnd() % 250);
+        QByteArray data(size, 'q');
+        for (int i = 0; i < size - 300; ++i)
+            data[i] = char('a' + rnd() % 26);
+        Builder b;
+        b.items.push_back({"big.dat", data, true});
+        b.items.back().blockTail = 300;
+        writeFile(dir.filePath("pkg.zip"), b.build());
+        const QString dest = dir.filePath(QStringLiteral("out%1").arg(trial));
+        QVERIFY2(unZip(dir.filePath("pkg.zip"), dest, ""), qPrintable(QStringLiteral("trial %1").arg(trial)));
+        QCOMPARE(readFile(dest + "/big.dat"), data);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestArkelleRead)

@@ -128,18 +128,25 @@ struct Builder {
         qint64 declaredSize = -1; // uncompressed size to claim; -1: the real one
         qint64 crc = -1;          // CRC to claim; -1: the real one
         int sameDataAs = -1;      // central record pointing at another item's local header
+        int blockTail = 0;        // > 0: a block flush this many bytes before the end
     };
     std::vector<Item> items;
 
-    static QByteArray rawDeflate(const QByteArray &in)
+    static QByteArray rawDeflate(const QByteArray &in, int blockTail = 0)
     {
         z_stream zs {};
         deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-        QByteArray out(int(deflateBound(&zs, uLong(in.size()))), 0);
+        QByteArray out(int(deflateBound(&zs, uLong(in.size()))) + 64, 0);
         zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
-        zs.avail_in = uInt(in.size());
         zs.next_out = reinterpret_cast<Bytef *>(out.data());
         zs.avail_out = uInt(out.size());
+        if (blockTail > 0) {
+            zs.avail_in = uInt(in.size() - blockTail);
+            deflate(&zs, Z_BLOCK);
+            zs.avail_in = uInt(blockTail);
+        } else {
+            zs.avail_in = uInt(in.size());
+        }
         deflate(&zs, Z_FINISH);
         out.resize(qsizetype(zs.total_out));
         deflateEnd(&zs);
@@ -153,7 +160,7 @@ struct Builder {
         QByteArray out, central;
         std::vector<quint32> offsets, crcs, csizes, usizes;
         for (const Item &it : items) {
-            const QByteArray body = it.deflate ? rawDeflate(it.data) : it.data;
+            const QByteArray body = it.deflate ? rawDeflate(it.data, it.blockTail) : it.data;
             const quint32 crc = it.crc >= 0 ? quint32(it.crc)
                                             : quint32(crc32(0, reinterpret_cast<const Bytef *>(it.data.constData()),
                                                             uInt(it.data.size())));
