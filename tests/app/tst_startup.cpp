@@ -114,7 +114,9 @@ void TestStartup::uncaughtErrorShowsErrorBoxAndGoesOn() {
     QTimer::singleShot(0, [] { throw DbError(QStringLiteral("UNIQUE constraint failed: taxer.tCode")); });
     QTimer::singleShot(0, [] { Dataset::abort(); }); // a check's own stop shows nothing more
     QTimer::singleShot(1, [&] { later = true; });
+    QTRY_COMPARE(Msg::shown().size(), 1);
     QTRY_VERIFY(later); // the program goes on after the error
+    QTest::qWait(20);
     QCOMPARE(Msg::shown().size(), 1);
     QCOMPARE(Msg::shown().first().caption, QStringLiteral("Corvane"));
     QCOMPARE(Msg::shown().first().icon, QMessageBox::Critical);
