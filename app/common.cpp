@@ -6,6 +6,7 @@
 #include "app/dataset.h"
 #include "app/dberror.h"
 #include "app/globals.h"
+#include "app/sqlvalue.h"
 
 namespace {
 Dataset& commonQuery() {
@@ -14,17 +15,10 @@ Dataset& commonQuery() {
     return *frmDm->qryCommon;
 }
 
-QString valueText(const QVariant& v) {
-    if (v.isNull())
-        return QString();
-    if (v.metaType().id() == QMetaType::Double)
-        return QString::number(v.toDouble(), 'g', 15);
-    return v.toString();
-}
 } // namespace
 
-bool runSql(const QString& context, Dataset& query, const QString& sql, bool open,
-            const QVariantList& values, QString* engineMessage) {
+bool runSql(const QString& context, Dataset& query, const QString& sql, bool open, const QVariantList& values,
+            QString* engineMessage) {
     try {
         if (query.isActive())
             query.close();
@@ -60,8 +54,7 @@ void reopenQuery(const QString& context, Dataset& query) {
     }
 }
 
-bool execSql(const QString& context, const QString& sql, const QVariantList& values,
-             QString* engineMessage) {
+bool execSql(const QString& context, const QString& sql, const QVariantList& values, QString* engineMessage) {
     if (!frmDm || !frmDm->qryCommon) {
         if (engineMessage)
             *engineMessage = QStringLiteral("数据模块没有创建");
@@ -88,7 +81,7 @@ QString getSqlValue(const QString& context, const QString& sql, const QVariantLi
     Dataset& q = commonQuery();
     if (!runSql(context, q, sql, true, values) || q.isEmpty() || q.fieldCount() == 0)
         return QString();
-    return valueText(q.value(0));
+    return sqlvalue::text(q.value(0));
 }
 
 void sqlToList(const QString& context, const QString& sql, QStringList& list, const QVariantList& values) {
@@ -98,7 +91,7 @@ void sqlToList(const QString& context, const QString& sql, QStringList& list, co
     if (!ok || q.fieldCount() == 0)
         return;
     for (int r = 0; r < q.recordCount(); ++r)
-        list << trimText(valueText(q.valueAt(r, 0)));
+        list << trimText(sqlvalue::text(q.valueAt(r, 0)));
 }
 
 bool recordExists(const QString& context, const QString& table, const QString& condition,

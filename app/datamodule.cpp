@@ -4,6 +4,7 @@
 #include "app/dataset.h"
 #include "app/dberror.h"
 #include "app/globals.h"
+#include "app/sqlvalue.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -15,23 +16,15 @@
 namespace {
 int g_connectionSerial = 0;
 
-// One PRAGMA's first column as an integer; throws with the engine's message.
+// One PRAGMA's first column; throws with the engine's message.
 qint64 pragmaValue(sqlite3* db, const char* sql, QString* text = nullptr) {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
-        throw DbError(QString::fromUtf8(sqlite3_errmsg(db)));
-    const int rc = sqlite3_step(st);
-    qint64 v = 0;
-    if (rc == SQLITE_ROW) {
-        v = sqlite3_column_int64(st, 0);
-        if (text)
-            *text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    }
-    const QString err = QString::fromUtf8(sqlite3_errmsg(db));
-    sqlite3_finalize(st);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        throw DbError(err);
-    return v;
+    sqlvalue::Statement st(db, QString::fromLatin1(sql));
+    if (!st.step())
+        return 0;
+    const QVariant v = sqlvalue::column(st.get(), 0);
+    if (text)
+        *text = v.toString();
+    return v.toLongLong();
 }
 } // namespace
 

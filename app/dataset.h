@@ -161,7 +161,7 @@ signals:
 private:
     struct Row {
         qint64 rowid = 0;
-        QByteArray packed; // values in the compact form of pack()/unpack()
+        QByteArray packed; // values in the packed form of sqlvalue::pack()
     };
 
     sqlite3* handle() const;
@@ -171,17 +171,17 @@ private:
     void activate();               // browsing the rows just loaded, first row current
     void scrolled(bool force);
     QVariant storedValue(const Row& row, int column) const;
-    QVariant lookupValue(const Row& row, int column) const;
+    QVariant lookupValue(const QVariant& keyValue, int column) const;
     QVariant bufferOrStored(int dataRow, int column) const;
     void reloadRow(int dataRow); // reads a posted row back from the table
+    bool isTableColumn(int column) const; // a column of the update table itself
+    void leaveEditing();              // drops the edit buffer, back to browsing
     bool rowMatchesFilter(const Row& row) const;
     bool runHook(const Hook& hook);
     void masterMoved();
     void bindAll(sqlite3_stmt* st, bool positional) const; // throws when a parameter stays unbound
     QString rowidQualifier() const; // how the update table is named in the statement; "" when not editable
 
-    static QByteArray pack(const QVariantList& values);
-    static QVariant unpackOne(const QByteArray& packed, int column);
     QVariantList unpackAll(const Row& row) const;
 
     sqlite3* m_db = nullptr;

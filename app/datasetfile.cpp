@@ -3,6 +3,7 @@
 #include "app/dataset.h"
 
 #include "app/dberror.h"
+#include "app/sqlvalue.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -158,7 +159,7 @@ void Dataset::loadFromFile(const QString& path) {
         for (qsizetype c = 0; c < ra.size(); ++c)
             values << fromJson(ra.at(c), fields[size_t(c)].kind);
         Row r;
-        r.packed = pack(values);
+        r.packed = sqlvalue::pack(values);
         rows.push_back(std::move(r));
     }
 

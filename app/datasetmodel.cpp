@@ -1,5 +1,7 @@
 #include "app/datasetmodel.h"
 
+#include "app/sqlvalue.h"
+
 DatasetModel::DatasetModel(Dataset* dataset, const QList<GridColumn>& columns, QObject* parent)
     : QAbstractTableModel(parent), m_ds(dataset), m_all(columns) {
     rebuildColumns();
@@ -50,13 +52,8 @@ int DatasetModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_visible.size());
 }
 
-QString DatasetModel::displayText(const QVariant& value, FieldDef::Kind kind) {
-    Q_UNUSED(kind);
-    if (!value.isValid() || value.isNull())
-        return QString();
-    if (value.metaType().id() == QMetaType::Double)
-        return QString::number(value.toDouble(), 'g', 15);
-    return value.toString();
+QString DatasetModel::displayText(const QVariant& value, FieldDef::Kind) {
+    return sqlvalue::text(value);
 }
 
 QVariant DatasetModel::data(const QModelIndex& index, int role) const {
