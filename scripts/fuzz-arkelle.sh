@@ -14,7 +14,7 @@ mkdir -p "$out/corpus" "$out/artifacts"
 clang++ -std=c++20 -g -O1 -fno-omit-frame-pointer \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I"$root" \
-  "$root/fuzz/fuzz_arkelle.cpp" "$root/arkelle/abi.cpp" "$root/arkelle/zipengine.cpp" "$root/arkelle/names.cpp" \
+  "$root/fuzz/fuzz_arkelle.cpp" "$root/arkelle/abi.cpp" "$root/arkelle/zipformat.cpp" "$root/arkelle/zipread.cpp" "$root/arkelle/zipwrite.cpp" "$root/arkelle/names.cpp" \
   -lz -o "$out/fuzz_arkelle"
 
 # Seeds: small archives from the usual writers (made once).
