@@ -3,8 +3,8 @@
 #include "app/common.h"
 #include "app/dataset.h"
 #include "app/datasetmodel.h"
-#include "app/dbgrid.h"
 #include "app/dberror.h"
+#include "app/dbgrid.h"
 #include "users/createuser.h"
 
 #include <QFrame>
@@ -13,8 +13,7 @@
 
 TfrmSelectUser* frmSelectUser = nullptr;
 
-TfrmSelectUser::TfrmSelectUser(QWidget* parent) : TfrmModal(parent)
-{
+TfrmSelectUser::TfrmSelectUser(QWidget* parent) : TfrmModal(parent) {
     setObjectName(QStringLiteral("frmSelectUser"));
     setWindowTitle(QStringLiteral("选择用户"));
     setClientSize(270, 230);
@@ -25,12 +24,14 @@ TfrmSelectUser::TfrmSelectUser(QWidget* parent) : TfrmModal(parent)
     qryUser->setUpdateTable(QStringLiteral("manager"));
 
     const QList<GridColumn> columns = {
-        {QStringLiteral("gridManagermCode"), QStringLiteral("mCode"), QStringLiteral("用户代码"), 80, true, true},
-        {QStringLiteral("gridManagermName"), QStringLiteral("mName"), QStringLiteral("用户名称"), 80, true, true},
-        {QStringLiteral("gridManagermPassword"), QStringLiteral("mPassword"), QStringLiteral("用户密码"), 80, false,
+        {QStringLiteral("gridManagermCode"), QStringLiteral("mCode"), QStringLiteral("用户代码"), 80, true,
          true},
-        {QStringLiteral("gridManagermWhoInput"), QStringLiteral("mWhoInput"), QStringLiteral("由谁录入"), 80, true,
+        {QStringLiteral("gridManagermName"), QStringLiteral("mName"), QStringLiteral("用户名称"), 80, true,
          true},
+        {QStringLiteral("gridManagermPassword"), QStringLiteral("mPassword"), QStringLiteral("用户密码"), 80,
+         false, true},
+        {QStringLiteral("gridManagermWhoInput"), QStringLiteral("mWhoInput"), QStringLiteral("由谁录入"), 80,
+         true, true},
     };
     dsUser = new DatasetModel(qryUser, columns, this);
     dsUser->setObjectName(QStringLiteral("dsUser"));
@@ -57,20 +58,17 @@ TfrmSelectUser::TfrmSelectUser(QWidget* parent) : TfrmModal(parent)
     connect(btnOK, &QPushButton::clicked, this, &TfrmSelectUser::btnOKClick);
 }
 
-void TfrmSelectUser::FormShow()
-{
+void TfrmSelectUser::FormShow() {
     reopenQuery(QStringLiteral("frmSelectUser.FormShow"), *qryUser);
     gridManager->setFocus();
 }
 
-void TfrmSelectUser::btnCreateUserClick()
-{
+void TfrmSelectUser::btnCreateUserClick() {
     if (createUser())
         reopenQuery(QStringLiteral("frmSelectUser.btnCreateUserClick"), *qryUser);
 }
 
-void TfrmSelectUser::btnOKClick()
-{
+void TfrmSelectUser::btnOKClick() {
     if (!qryUser->isActive() || qryUser->isEmpty()) {
         infoBox(QStringLiteral("请先创建用户！"));
         btnCreateUser->setFocus();
@@ -84,8 +82,7 @@ void TfrmSelectUser::btnOKClick()
 // Ctrl+Delete in the grid, once confirmed.  A user who still owns taxpayers
 // or areas is kept: deleting him would leave their rows without an owner,
 // invisible to every other user.
-void TfrmSelectUser::gridManagerDelete()
-{
+void TfrmSelectUser::gridManagerDelete() {
     const QString context = QStringLiteral("frmSelectUser.gridManagerDelete");
     const QString code = qryUser->asString(QStringLiteral("mCode"));
     if (recordExists(context, QStringLiteral("taxer"), QStringLiteral("AND mCode=?"), {code})) {
@@ -101,12 +98,10 @@ void TfrmSelectUser::gridManagerDelete()
     } catch (const DbError& e) {
         writeExceptionLog(context, e);
         infoBox(QStringLiteral("删除用户失败：\r\n%1").arg(e.message()));
-    } catch (const DatasetAbort&) {
     }
 }
 
-bool selectUser(TUserInfo& user)
-{
+bool selectUser(TUserInfo& user) {
     DialogScope<TfrmSelectUser> form(frmSelectUser);
     const int result = form->exec();
     user = form->pickedUser;
