@@ -4,7 +4,8 @@
 
 #include <QThread>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     CorvaneApplication app(argc, argv);
     initApplication(app);
     initPaths();

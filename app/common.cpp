@@ -9,7 +9,8 @@
 #include "app/sqlvalue.h"
 
 namespace {
-Dataset& commonQuery() {
+Dataset& commonQuery()
+{
     if (!frmDm || !frmDm->qryCommon)
         throw DbError(QStringLiteral("数据模块没有创建"));
     return *frmDm->qryCommon;
@@ -18,7 +19,8 @@ Dataset& commonQuery() {
 } // namespace
 
 bool runSql(const QString& context, Dataset& query, const QString& sql, bool open, const QVariantList& values,
-            QString* engineMessage) {
+            QString* engineMessage)
+{
     try {
         if (query.isActive())
             query.close();
@@ -40,7 +42,8 @@ bool runSql(const QString& context, Dataset& query, const QString& sql, bool ope
     }
 }
 
-void reopenQuery(const QString& context, Dataset& query) {
+void reopenQuery(const QString& context, Dataset& query)
+{
     try {
         if (query.isActive())
             query.close();
@@ -54,7 +57,8 @@ void reopenQuery(const QString& context, Dataset& query) {
     }
 }
 
-bool execSql(const QString& context, const QString& sql, const QVariantList& values, QString* engineMessage) {
+bool execSql(const QString& context, const QString& sql, const QVariantList& values, QString* engineMessage)
+{
     if (!frmDm || !frmDm->qryCommon) {
         if (engineMessage)
             *engineMessage = QStringLiteral("数据模块没有创建");
@@ -64,7 +68,8 @@ bool execSql(const QString& context, const QString& sql, const QVariantList& val
     return runSql(context, commonQuery(), sql, false, values, engineMessage);
 }
 
-bool connExec(const QString& context, const QString& sql, const QVariantList& values) {
+bool connExec(const QString& context, const QString& sql, const QVariantList& values)
+{
     Dataset cmd;
     cmd.setSql(sql);
     cmd.setParams(values);
@@ -77,14 +82,16 @@ bool connExec(const QString& context, const QString& sql, const QVariantList& va
     }
 }
 
-QString getSqlValue(const QString& context, const QString& sql, const QVariantList& values) {
+QString getSqlValue(const QString& context, const QString& sql, const QVariantList& values)
+{
     Dataset& q = commonQuery();
     if (!runSql(context, q, sql, true, values) || q.isEmpty() || q.fieldCount() == 0)
         return QString();
     return sqlvalue::text(q.value(0));
 }
 
-void sqlToList(const QString& context, const QString& sql, QStringList& list, const QVariantList& values) {
+void sqlToList(const QString& context, const QString& sql, QStringList& list, const QVariantList& values)
+{
     Dataset& q = commonQuery();
     const bool ok = runSql(context, q, sql, true, values);
     list.clear();
@@ -95,7 +102,8 @@ void sqlToList(const QString& context, const QString& sql, QStringList& list, co
 }
 
 bool recordExists(const QString& context, const QString& table, const QString& condition,
-                  const QVariantList& values) {
+                  const QVariantList& values)
+{
     Dataset& q = commonQuery();
     const QString sql = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE (1=1 %2)").arg(table, condition);
     if (!runSql(context, q, sql, true, values) || q.isEmpty())
@@ -103,7 +111,8 @@ bool recordExists(const QString& context, const QString& table, const QString& c
     return q.value(0).toLongLong() > 0;
 }
 
-void setFilter(Dataset& query, const QString& filter) {
+void setFilter(Dataset& query, const QString& filter)
+{
     if (!filter.isEmpty()) {
         query.setFiltered(false);
         query.setFilterText(filter);

@@ -24,7 +24,8 @@ bool execSql(const QString& context, const QString& sql, const QVariantList& val
              QString* engineMessage = nullptr);
 bool connExec(const QString& context, const QString& sql, const QVariantList& values = {});
 QString getSqlValue(const QString& context, const QString& sql, const QVariantList& values = {});
-void sqlToList(const QString& context, const QString& sql, QStringList& list, const QVariantList& values = {});
+void sqlToList(const QString& context, const QString& sql, QStringList& list,
+               const QVariantList& values = {});
 // "SELECT COUNT(*) FROM <table> WHERE (1=1 <condition>)"; condition starts with AND.
 // A failing count is logged and reported as true, so callers refuse rather
 // than risk a duplicate.
@@ -42,7 +43,8 @@ void splitToList(const QString& text, const QString& separator, QStringList& lis
 QString joinList(const QStringList& list, bool bare);
 void readIniList(QStringList& list, const QString& iniFile, const QString& section, bool blankFirst,
                  const QString& key);
-void writeIniList(const QStringList& list, const QString& iniFile, const QString& section, const QString& key);
+void writeIniList(const QStringList& list, const QString& iniFile, const QString& section,
+                  const QString& key);
 QString readIniValue(const QString& iniFile, const QString& section, const QString& key);
 void writeIniValue(const QString& iniFile, const QString& section, const QString& key, const QString& value);
 bool isFloat(const QString& text);

@@ -17,7 +17,8 @@ namespace {
 int g_connectionSerial = 0;
 
 // One PRAGMA's first column; throws with the engine's message.
-qint64 pragmaValue(sqlite3* db, const char* sql, QString* text = nullptr) {
+qint64 pragmaValue(sqlite3* db, const char* sql, QString* text = nullptr)
+{
     sqlvalue::Statement st(db, QString::fromLatin1(sql));
     if (!st.step())
         return 0;
@@ -28,23 +29,27 @@ qint64 pragmaValue(sqlite3* db, const char* sql, QString* text = nullptr) {
 }
 } // namespace
 
-TfrmDm::TfrmDm(QObject* parent) : QObject(parent) {
+TfrmDm::TfrmDm(QObject* parent) : QObject(parent)
+{
     m_connName = QStringLiteral("corvane%1").arg(++g_connectionSerial);
     qryCommon = new Dataset(this);
 }
 
-TfrmDm::~TfrmDm() {
+TfrmDm::~TfrmDm()
+{
     delete qryCommon;
     qryCommon = nullptr;
     disconnect();
 }
 
-void TfrmDm::DataModuleCreate() {
+void TfrmDm::DataModuleCreate()
+{
     disconnect();
     connectTo(AppPath + QStringLiteral("tax.mdb"));
 }
 
-void TfrmDm::connectTo(const QString& path) {
+void TfrmDm::connectTo(const QString& path)
+{
     disconnect();
     QString message;
     {
@@ -85,7 +90,8 @@ void TfrmDm::connectTo(const QString& path) {
     }
 }
 
-void TfrmDm::disconnect() {
+void TfrmDm::disconnect()
+{
     if (qryCommon)
         qryCommon->close();
     if (!QSqlDatabase::contains(m_connName))

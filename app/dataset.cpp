@@ -16,7 +16,8 @@ namespace {
 
 const char* kRowidColumn = "corvane_rowid";
 
-FieldDef::Kind kindOfDecl(const char* decl) {
+FieldDef::Kind kindOfDecl(const char* decl)
+{
     if (!decl)
         return FieldDef::Any;
     const QByteArray d = QByteArray(decl).toUpper();
@@ -37,21 +38,25 @@ Dataset::Dataset(QObject* parent) : QObject(parent) {}
 
 Dataset::~Dataset() = default;
 
-sqlite3* Dataset::handle() const {
+sqlite3* Dataset::handle() const
+{
     if (m_db)
         return m_db;
     return frmDm ? frmDm->handle() : nullptr;
 }
 
-void Dataset::setSql(const QString& sql) {
+void Dataset::setSql(const QString& sql)
+{
     m_sql = sql;
 }
 
-void Dataset::setParams(const QVariantList& values) {
+void Dataset::setParams(const QVariantList& values)
+{
     m_params = values;
 }
 
-void Dataset::bindValue(const QString& name, const QVariant& value) {
+void Dataset::bindValue(const QString& name, const QVariant& value)
+{
     QString key = name;
     if (!key.startsWith(QLatin1Char(':')) && !key.startsWith(QLatin1Char('@')) &&
         !key.startsWith(QLatin1Char('$')))
@@ -59,7 +64,8 @@ void Dataset::bindValue(const QString& name, const QVariant& value) {
     m_named.insert(key, value);
 }
 
-QString Dataset::describeStatement() const {
+QString Dataset::describeStatement() const
+{
     QString text = m_sql;
     QStringList parts;
     for (int i = 0; i < m_params.size(); ++i)
@@ -73,7 +79,8 @@ QString Dataset::describeStatement() const {
 
 // ---------------------------------------------------------------- life cycle
 
-void Dataset::open() {
+void Dataset::open()
+{
     close();
     sqlite3* db = handle();
     if (!db)
@@ -162,7 +169,8 @@ void Dataset::open() {
     activate();
 }
 
-void Dataset::activate() {
+void Dataset::activate()
+{
     m_state = DatasetState::Browse;
     m_editData = -1;
     m_buffer.clear();
@@ -179,7 +187,8 @@ void Dataset::activate() {
     scrolled(true);
 }
 
-void Dataset::close() {
+void Dataset::close()
+{
     if (m_state == DatasetState::Inactive)
         return;
     emit aboutToReset();
@@ -203,7 +212,8 @@ void Dataset::close() {
     emit currentChanged(m_cur);
 }
 
-void Dataset::execute() {
+void Dataset::execute()
+{
     close();
     sqlite3* db = handle();
     if (!db)
@@ -226,7 +236,8 @@ void Dataset::execute() {
     }
 }
 
-void Dataset::bindAll(sqlite3_stmt* st, bool positional) const {
+void Dataset::bindAll(sqlite3_stmt* st, bool positional) const
+{
     const int n = sqlite3_bind_parameter_count(st);
     std::vector<bool> bound(size_t(n) + 1, false);
     if (positional) {
@@ -255,7 +266,8 @@ void Dataset::bindAll(sqlite3_stmt* st, bool positional) const {
     }
 }
 
-QString Dataset::rowidQualifier() const {
+QString Dataset::rowidQualifier() const
+{
     // Grouped, distinct and compound results have no row of the table behind
     // each line: such a dataset stays read-only.
     static const QRegularExpression notRows(
@@ -285,14 +297,16 @@ QString Dataset::rowidQualifier() const {
     return quoteIdent(m_updateTable);
 }
 
-void Dataset::setState(DatasetState s) {
+void Dataset::setState(DatasetState s)
+{
     if (m_state == s)
         return;
     m_state = s;
     emit stateChanged(s);
 }
 
-bool Dataset::runHook(const Hook& hook) {
+bool Dataset::runHook(const Hook& hook)
+{
     if (!hook)
         return true;
     try {
@@ -303,13 +317,15 @@ bool Dataset::runHook(const Hook& hook) {
     return true;
 }
 
-void Dataset::abort() {
+void Dataset::abort()
+{
     throw DatasetAbort{};
 }
 
 // ---------------------------------------------------------------- values
 
-QVariantList Dataset::unpackAll(const Row& row) const {
+QVariantList Dataset::unpackAll(const Row& row) const
+{
     QVariantList out;
     out.reserve(m_storedCount);
     for (int c = 0; c < m_storedCount; ++c)
@@ -317,14 +333,16 @@ QVariantList Dataset::unpackAll(const Row& row) const {
     return out;
 }
 
-QVariant Dataset::storedValue(const Row& row, int column) const {
+QVariant Dataset::storedValue(const Row& row, int column) const
+{
     if (column < m_storedCount)
         return sqlvalue::unpack(row.packed, column);
     const int key = m_lookups[size_t(column - m_storedCount)].keyColumn;
     return key < 0 ? QVariant() : lookupValue(sqlvalue::unpack(row.packed, key), column);
 }
 
-QVariant Dataset::bufferOrStored(int dataRow, int column) const {
+QVariant Dataset::bufferOrStored(int dataRow, int column) const
+{
     const bool editingThis = isEditing() && dataRow == m_editData;
     if (editingThis && column < m_storedCount)
         return m_buffer.at(column);
@@ -336,21 +354,24 @@ QVariant Dataset::bufferOrStored(int dataRow, int column) const {
     return storedValue(m_rows[size_t(dataRow)], column);
 }
 
-int Dataset::fieldIndex(const QString& name) const {
+int Dataset::fieldIndex(const QString& name) const
+{
     for (size_t i = 0; i < m_fields.size(); ++i)
         if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return int(i);
     return -1;
 }
 
-QStringList Dataset::fieldNames() const {
+QStringList Dataset::fieldNames() const
+{
     QStringList names;
     for (const FieldDef& f : m_fields)
         names << f.name;
     return names;
 }
 
-QVariant Dataset::value(int column) const {
+QVariant Dataset::value(int column) const
+{
     if (column < 0 || column >= fieldCount())
         throw DbError(QStringLiteral("找不到字段：%1").arg(column));
     if (m_cur < 0)
@@ -358,25 +379,29 @@ QVariant Dataset::value(int column) const {
     return bufferOrStored(m_view[size_t(m_cur)], column);
 }
 
-QVariant Dataset::value(const QString& name) const {
+QVariant Dataset::value(const QString& name) const
+{
     const int c = fieldIndex(name);
     if (c < 0)
         throw DbError(QStringLiteral("找不到字段：%1").arg(name));
     return value(c);
 }
 
-QString Dataset::asString(const QString& name) const {
+QString Dataset::asString(const QString& name) const
+{
     return sqlvalue::text(value(name));
 }
 
-qint64 Dataset::asInteger(const QString& name) const {
+qint64 Dataset::asInteger(const QString& name) const
+{
     const QVariant v = value(name);
     if (v.metaType().id() == QMetaType::Double)
         return qint64(std::llround(v.toDouble()));
     return v.toString().trimmed().toLongLong();
 }
 
-double Dataset::asFloat(const QString& name) const {
+double Dataset::asFloat(const QString& name) const
+{
     const QVariant v = value(name);
     if (v.isNull())
         return 0.0;
@@ -385,23 +410,27 @@ double Dataset::asFloat(const QString& name) const {
     return v.toDouble();
 }
 
-bool Dataset::isNull(const QString& name) const {
+bool Dataset::isNull(const QString& name) const
+{
     return value(name).isNull();
 }
 
-QVariant Dataset::valueAt(int row, int column) const {
+QVariant Dataset::valueAt(int row, int column) const
+{
     if (row < 0 || row >= recordCount() || column < 0 || column >= fieldCount())
         return QVariant();
     return bufferOrStored(m_view[size_t(row)], column);
 }
 
-qint64 Dataset::rowIdAt(int row) const {
+qint64 Dataset::rowIdAt(int row) const
+{
     if (row < 0 || row >= recordCount())
         return 0;
     return m_rows[size_t(m_view[size_t(row)])].rowid;
 }
 
-void Dataset::setValue(int column, const QVariant& value) {
+void Dataset::setValue(int column, const QVariant& value)
+{
     if (!isEditing())
         throw DbError(QStringLiteral("数据集不在编辑状态，不能修改字段"));
     if (column < 0 || column >= fieldCount())
@@ -436,7 +465,8 @@ void Dataset::setValue(int column, const QVariant& value) {
     emit rowChanged(m_cur);
 }
 
-void Dataset::setValue(const QString& name, const QVariant& value) {
+void Dataset::setValue(const QString& name, const QVariant& value)
+{
     const int c = fieldIndex(name);
     if (c < 0)
         throw DbError(QStringLiteral("找不到字段：%1").arg(name));
@@ -445,14 +475,16 @@ void Dataset::setValue(const QString& name, const QVariant& value) {
 
 // ---------------------------------------------------------------- navigation
 
-void Dataset::scrolled(bool force) {
+void Dataset::scrolled(bool force)
+{
     if (!force && m_cur == m_lastScrolled)
         return;
     m_lastScrolled = m_cur;
     runHook(afterScroll);
 }
 
-void Dataset::moveTo(int row) {
+void Dataset::moveTo(int row)
+{
     if (!isActive())
         return;
     if (m_view.empty()) {
@@ -474,19 +506,22 @@ void Dataset::moveTo(int row) {
 
 // A move that a before-post check refused ends a row loop (eof or bof set)
 // instead of leaving it spinning on the row being edited.
-void Dataset::first() {
+void Dataset::first()
+{
     moveTo(0);
     m_bof = true;
     m_eof = m_view.empty() || m_cur != 0;
 }
 
-void Dataset::last() {
+void Dataset::last()
+{
     moveTo(recordCount() - 1);
     m_eof = true;
     m_bof = m_view.empty() || m_cur != recordCount() - 1;
 }
 
-void Dataset::next() {
+void Dataset::next()
+{
     if (!isActive() || m_view.empty() || m_cur >= recordCount() - 1) {
         m_eof = true;
         return;
@@ -497,7 +532,8 @@ void Dataset::next() {
         m_eof = true;
 }
 
-void Dataset::prior() {
+void Dataset::prior()
+{
     if (!isActive() || m_view.empty() || m_cur <= 0) {
         m_bof = true;
         return;

@@ -18,10 +18,10 @@ enum class DatasetState { Inactive, Browse, Edit, Insert };
 // One column of a dataset.
 struct FieldDef {
     enum Kind { Text, Integer, Float, Blob, Any };
-    QString name;     // as the statement names it
-    QString table;    // table the column comes from ("" for an expression)
-    QString origin;   // column name in that table
-    Kind kind = Any;  // declared type; Any for expressions
+    QString name;            // as the statement names it
+    QString table;           // table the column comes from ("" for an expression)
+    QString origin;          // column name in that table
+    Kind kind = Any;         // declared type; Any for expressions
     bool autoNumber = false; // assigned by the engine, read-only
     bool readOnly = false;   // auto-number, expression or lookup
     bool lookup = false;     // computed from another dataset, never stored
@@ -173,9 +173,9 @@ private:
     QVariant storedValue(const Row& row, int column) const;
     QVariant lookupValue(const QVariant& keyValue, int column) const;
     QVariant bufferOrStored(int dataRow, int column) const;
-    void reloadRow(int dataRow); // reads a posted row back from the table
+    void reloadRow(int dataRow);          // reads a posted row back from the table
     bool isTableColumn(int column) const; // a column of the update table itself
-    void leaveEditing();              // drops the edit buffer, back to browsing
+    void leaveEditing();                  // drops the edit buffer, back to browsing
     bool rowMatchesFilter(const Row& row) const;
     bool runHook(const Hook& hook);
     void masterMoved();
@@ -194,16 +194,16 @@ private:
 
     DatasetState m_state = DatasetState::Inactive;
     std::vector<FieldDef> m_fields;
-    std::vector<Row> m_rows;   // all rows in statement order
-    std::vector<int> m_view;   // visible rows: indexes into m_rows
-    int m_cur = -1;            // current visible row
+    std::vector<Row> m_rows; // all rows in statement order
+    std::vector<int> m_view; // visible rows: indexes into m_rows
+    int m_cur = -1;          // current visible row
     bool m_eof = true;
     bool m_bof = true;
     int m_lastScrolled = -2;
-    QVariantList m_buffer;     // edit buffer of the current row
-    QVariantList m_original;   // the edited row as read, to find it again
+    QVariantList m_buffer;   // edit buffer of the current row
+    QVariantList m_original; // the edited row as read, to find it again
     std::vector<bool> m_modified;
-    int m_editData = -1;       // m_rows index of the row being edited or added
+    int m_editData = -1; // m_rows index of the row being edited or added
 
     struct Lookup {
         QString name;

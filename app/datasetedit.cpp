@@ -9,12 +9,14 @@
 
 using sqlvalue::quoteIdent;
 
-bool Dataset::isTableColumn(int column) const {
+bool Dataset::isTableColumn(int column) const
+{
     const FieldDef& f = m_fields[size_t(column)];
     return !f.origin.isEmpty() && f.table.compare(m_updateTable, Qt::CaseInsensitive) == 0;
 }
 
-void Dataset::leaveEditing() {
+void Dataset::leaveEditing()
+{
     m_editData = -1;
     m_buffer.clear();
     m_original.clear();
@@ -22,12 +24,14 @@ void Dataset::leaveEditing() {
     m_state = DatasetState::Browse;
 }
 
-void Dataset::checkBrowseMode() {
+void Dataset::checkBrowseMode()
+{
     if (isEditing())
         post();
 }
 
-void Dataset::edit() {
+void Dataset::edit()
+{
     if (isEditing())
         return;
     if (!isActive())
@@ -47,7 +51,8 @@ void Dataset::edit() {
     setState(DatasetState::Edit);
 }
 
-void Dataset::append() {
+void Dataset::append()
+{
     if (!isActive())
         throw DbError(QStringLiteral("数据集没有打开"));
     if (m_updateTable.isEmpty() || !m_hasRowid)
@@ -76,7 +81,8 @@ void Dataset::append() {
     scrolled(true);
 }
 
-void Dataset::post() {
+void Dataset::post()
+{
     if (!isActive())
         throw DbError(QStringLiteral("数据集没有打开"));
     if (!isEditing())
@@ -149,7 +155,8 @@ void Dataset::post() {
     runHook(afterPost);
 }
 
-void Dataset::reloadRow(int dataRow) {
+void Dataset::reloadRow(int dataRow)
+{
     // Read the row back so engine-assigned values (auto-numbers, defaults,
     // stored number forms) are what the dataset holds.
     // The row was saved: a failure to read it back leaves the values as sent.
@@ -178,7 +185,8 @@ void Dataset::reloadRow(int dataRow) {
     }
 }
 
-void Dataset::cancel() {
+void Dataset::cancel()
+{
     if (!isEditing())
         return;
     if (m_state == DatasetState::Insert) {
@@ -202,7 +210,8 @@ void Dataset::cancel() {
     runHook(afterCancel);
 }
 
-void Dataset::remove() {
+void Dataset::remove()
+{
     if (!isActive())
         throw DbError(QStringLiteral("数据集没有打开"));
     if (m_state == DatasetState::Insert) {

@@ -14,7 +14,8 @@
 #include <limits>
 
 namespace {
-QString kindName(FieldDef::Kind k) {
+QString kindName(FieldDef::Kind k)
+{
     switch (k) {
     case FieldDef::Text:
         return QStringLiteral("text");
@@ -30,7 +31,8 @@ QString kindName(FieldDef::Kind k) {
     return QStringLiteral("any");
 }
 
-FieldDef::Kind kindFromName(const QString& s) {
+FieldDef::Kind kindFromName(const QString& s)
+{
     if (s == QLatin1String("text"))
         return FieldDef::Text;
     if (s == QLatin1String("integer"))
@@ -42,7 +44,8 @@ FieldDef::Kind kindFromName(const QString& s) {
     return FieldDef::Any;
 }
 
-QJsonValue toJson(const QVariant& v, FieldDef::Kind kind) {
+QJsonValue toJson(const QVariant& v, FieldDef::Kind kind)
+{
     if (!v.isValid() || v.isNull())
         return QJsonValue(QJsonValue::Null);
     switch (v.metaType().id()) {
@@ -67,7 +70,8 @@ QJsonValue toJson(const QVariant& v, FieldDef::Kind kind) {
     }
 }
 
-QVariant fromJson(const QJsonValue& j, FieldDef::Kind kind) {
+QVariant fromJson(const QJsonValue& j, FieldDef::Kind kind)
+{
     if (j.isNull() || j.isUndefined())
         return QVariant();
     if (j.isObject()) {
@@ -100,7 +104,8 @@ QVariant fromJson(const QJsonValue& j, FieldDef::Kind kind) {
 }
 } // namespace
 
-void Dataset::saveToFile(const QString& path) const {
+void Dataset::saveToFile(const QString& path) const
+{
     if (!isActive())
         throw DbError(QStringLiteral("数据集没有打开，不能保存"));
     QJsonArray columns;
@@ -128,7 +133,8 @@ void Dataset::saveToFile(const QString& path) const {
         throw DbError(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()));
 }
 
-void Dataset::loadFromFile(const QString& path) {
+void Dataset::loadFromFile(const QString& path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw DbError(QStringLiteral("无法读取文件 %1：%2").arg(path, file.errorString()));

@@ -3,7 +3,8 @@
 #include "app/sqlvalue.h"
 
 DatasetModel::DatasetModel(Dataset* dataset, const QList<GridColumn>& columns, QObject* parent)
-    : QAbstractTableModel(parent), m_ds(dataset), m_all(columns) {
+    : QAbstractTableModel(parent), m_ds(dataset), m_all(columns)
+{
     rebuildColumns();
     connect(dataset, &Dataset::aboutToReset, this, [this] { beginResetModel(); });
     connect(dataset, &Dataset::rowsReset, this, [this] { endResetModel(); });
@@ -22,41 +23,48 @@ DatasetModel::DatasetModel(Dataset* dataset, const QList<GridColumn>& columns, Q
     });
 }
 
-void DatasetModel::rebuildColumns() {
+void DatasetModel::rebuildColumns()
+{
     m_visible.clear();
     for (int i = 0; i < m_all.size(); ++i)
         if (m_all.at(i).visible)
             m_visible << i;
 }
 
-int DatasetModel::modelColumnOf(const QString& field) const {
+int DatasetModel::modelColumnOf(const QString& field) const
+{
     for (int c = 0; c < m_visible.size(); ++c)
         if (column(c).field.compare(field, Qt::CaseInsensitive) == 0)
             return c;
     return -1;
 }
 
-int DatasetModel::fieldIndex(int modelColumn) const {
+int DatasetModel::fieldIndex(int modelColumn) const
+{
     if (!m_ds || modelColumn < 0 || modelColumn >= m_visible.size())
         return -1;
     return m_ds->fieldIndex(column(modelColumn).field);
 }
 
-int DatasetModel::rowCount(const QModelIndex& parent) const {
+int DatasetModel::rowCount(const QModelIndex& parent) const
+{
     if (parent.isValid() || !m_ds)
         return 0;
     return m_ds->recordCount();
 }
 
-int DatasetModel::columnCount(const QModelIndex& parent) const {
+int DatasetModel::columnCount(const QModelIndex& parent) const
+{
     return parent.isValid() ? 0 : int(m_visible.size());
 }
 
-QString DatasetModel::displayText(const QVariant& value, FieldDef::Kind) {
+QString DatasetModel::displayText(const QVariant& value, FieldDef::Kind)
+{
     return sqlvalue::text(value);
 }
 
-QVariant DatasetModel::data(const QModelIndex& index, int role) const {
+QVariant DatasetModel::data(const QModelIndex& index, int role) const
+{
     if (!index.isValid() || !m_ds || index.row() >= rowCount())
         return {};
     const int f = fieldIndex(index.column());
@@ -72,7 +80,8 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
     if (role != Qt::EditRole || !index.isValid() || !m_ds)
         return false;
     const int f = fieldIndex(index.column());
@@ -93,7 +102,8 @@ bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int 
     return true;
 }
 
-Qt::ItemFlags DatasetModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags DatasetModel::flags(const QModelIndex& index) const
+{
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags fl = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
@@ -104,17 +114,20 @@ Qt::ItemFlags DatasetModel::flags(const QModelIndex& index) const {
     return fl;
 }
 
-QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < columnCount())
         return column(section).caption;
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-void DatasetModel::sort(int column, Qt::SortOrder order) {
+void DatasetModel::sort(int column, Qt::SortOrder order)
+{
     sortBy({{column, order}});
 }
 
-void DatasetModel::sortBy(const QList<QPair<int, Qt::SortOrder>>& columns) {
+void DatasetModel::sortBy(const QList<QPair<int, Qt::SortOrder>>& columns)
+{
     if (!m_ds)
         return;
     QList<Dataset::SortKey> keys;

@@ -12,7 +12,8 @@ namespace {
 
 // Text cut to a number of bytes as the local code page counts them: one per
 // ASCII character, two per Chinese character; never half a character.
-QString cutToBytes(const QString& text, int maxBytes) {
+QString cutToBytes(const QString& text, int maxBytes)
+{
     if (maxBytes <= 0)
         return text;
     int bytes = 0;
@@ -30,7 +31,8 @@ QString cutToBytes(const QString& text, int maxBytes) {
     return text.left(i);
 }
 
-int compareValues(const QVariant& a, const QVariant& b, const QCollator& coll) {
+int compareValues(const QVariant& a, const QVariant& b, const QCollator& coll)
+{
     const bool an = a.isNull(), bn = b.isNull();
     if (an || bn)
         return an == bn ? 0 : (an ? -1 : 1);
@@ -50,7 +52,8 @@ int compareValues(const QVariant& a, const QVariant& b, const QCollator& coll) {
     return coll.compare(a.toString(), b.toString());
 }
 
-bool sameValue(const QVariant& a, const QVariant& b, bool caseInsensitive) {
+bool sameValue(const QVariant& a, const QVariant& b, bool caseInsensitive)
+{
     if (a.isNull() || b.isNull())
         return a.isNull() && b.isNull();
     const int ta = a.metaType().id();
@@ -64,7 +67,8 @@ bool sameValue(const QVariant& a, const QVariant& b, bool caseInsensitive) {
 
 } // namespace
 
-QVariant Dataset::lookupValue(const QVariant& keyValue, int column) const {
+QVariant Dataset::lookupValue(const QVariant& keyValue, int column) const
+{
     const Lookup& l = m_lookups[size_t(column - m_storedCount)];
     if (!l.source || !l.source->isActive())
         return QVariant();
@@ -90,7 +94,8 @@ QVariant Dataset::lookupValue(const QVariant& keyValue, int column) const {
 }
 
 void Dataset::addLookupField(const QString& name, const QString& keyField, Dataset* source,
-                             const QString& sourceKey, const QString& resultField, int maxBytes) {
+                             const QString& sourceKey, const QString& resultField, int maxBytes)
+{
     Lookup l;
     l.name = name;
     l.keyField = keyField;
@@ -112,7 +117,8 @@ void Dataset::addLookupField(const QString& name, const QString& keyField, Datas
     }
 }
 
-bool Dataset::locate(const QString& fieldName, const QVariant& value, bool caseInsensitive) {
+bool Dataset::locate(const QString& fieldName, const QVariant& value, bool caseInsensitive)
+{
     const int c = fieldIndex(fieldName);
     if (c < 0)
         throw DbError(QStringLiteral("找不到字段：%1").arg(fieldName));
@@ -125,7 +131,8 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool caseI
     return false;
 }
 
-void Dataset::setFilterText(const QString& filter) {
+void Dataset::setFilterText(const QString& filter)
+{
     QList<FilterTerm> terms;
     const QString f = filter.trimmed();
     qsizetype i = 0;
@@ -182,7 +189,8 @@ void Dataset::setFilterText(const QString& filter) {
         refreshView(true);
 }
 
-void Dataset::setFiltered(bool on) {
+void Dataset::setFiltered(bool on)
+{
     if (on == m_filtered)
         return;
     checkBrowseMode();
@@ -193,7 +201,8 @@ void Dataset::setFiltered(bool on) {
         refreshView(true);
 }
 
-bool Dataset::rowMatchesFilter(const Row& row) const {
+bool Dataset::rowMatchesFilter(const Row& row) const
+{
     for (const FilterTerm& t : m_filterTerms) {
         const int c = fieldIndex(t.field);
         if (c < 0)
@@ -205,7 +214,8 @@ bool Dataset::rowMatchesFilter(const Row& row) const {
     return true;
 }
 
-void Dataset::setSort(const QList<SortKey>& keys) {
+void Dataset::setSort(const QList<SortKey>& keys)
+{
     checkBrowseMode();
     if (isEditing())
         return;
@@ -214,7 +224,8 @@ void Dataset::setSort(const QList<SortKey>& keys) {
         refreshView(false);
 }
 
-void Dataset::refreshView(bool scroll) {
+void Dataset::refreshView(bool scroll)
+{
     emit aboutToReset();
     rebuildView(true);
     emit rowsReset();
@@ -223,7 +234,8 @@ void Dataset::refreshView(bool scroll) {
         scrolled(false);
 }
 
-void Dataset::rebuildView(bool keepCurrent) {
+void Dataset::rebuildView(bool keepCurrent)
+{
     const int curData = (keepCurrent && m_cur >= 0 && m_cur < recordCount()) ? m_view[size_t(m_cur)] : -1;
     m_view.clear();
     m_view.reserve(m_rows.size());
@@ -266,7 +278,8 @@ void Dataset::rebuildView(bool keepCurrent) {
 
 // ---------------------------------------------------------------- master
 
-void Dataset::setMaster(Dataset* master, const QString& masterField, const QString& paramName) {
+void Dataset::setMaster(Dataset* master, const QString& masterField, const QString& paramName)
+{
     disconnect(m_masterConn);
     disconnect(m_masterResetConn);
     m_master = master;
@@ -278,7 +291,8 @@ void Dataset::setMaster(Dataset* master, const QString& masterField, const QStri
     m_masterResetConn = connect(master, &Dataset::rowsReset, this, [this] { masterMoved(); });
 }
 
-void Dataset::masterMoved() {
+void Dataset::masterMoved()
+{
     if (!m_master)
         return;
     if (!m_master->isActive()) {

@@ -7,7 +7,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
-DbGrid::DbGrid(QWidget* parent) : QTableView(parent) {
+DbGrid::DbGrid(QWidget* parent) : QTableView(parent)
+{
     setSortingEnabled(false); // the grid sorts itself, to support several keys
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setSortIndicatorShown(false);
@@ -19,7 +20,8 @@ DbGrid::DbGrid(QWidget* parent) : QTableView(parent) {
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DbGrid::headerClicked);
 }
 
-void DbGrid::setDatasetModel(DatasetModel* model) {
+void DbGrid::setDatasetModel(DatasetModel* model)
+{
     for (const auto& c : std::as_const(m_connections))
         disconnect(c);
     m_connections.clear();
@@ -37,33 +39,39 @@ void DbGrid::setDatasetModel(DatasetModel* model) {
     showDatasetRow();
 }
 
-void DbGrid::setRowSelect(bool on) {
+void DbGrid::setRowSelect(bool on)
+{
     setSelectionBehavior(on ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
 }
 
-void DbGrid::setHeaderSorting(bool on) {
+void DbGrid::setHeaderSorting(bool on)
+{
     m_headerSorting = on;
     horizontalHeader()->setSectionsClickable(on);
 }
 
-void DbGrid::applyWidths() {
+void DbGrid::applyWidths()
+{
     for (int i = 0; i < m_model->columnCount(); ++i)
         setColumnWidth(i, m_model->column(i).width);
 }
 
-void DbGrid::datasetReset() {
+void DbGrid::datasetReset()
+{
     // The view forgets its current index on a reset; take the dataset's again.
     applyWidths();
     showDatasetRow();
     updateSortIndicator();
 }
 
-void DbGrid::datasetMoved(int) {
+void DbGrid::datasetMoved(int)
+{
     if (!m_syncing)
         showDatasetRow();
 }
 
-void DbGrid::showDatasetRow() {
+void DbGrid::showDatasetRow()
+{
     if (!m_model || !m_model->dataset() || m_syncing)
         return;
     const int row = m_model->dataset()->recNo();
@@ -85,7 +93,8 @@ void DbGrid::showDatasetRow() {
     m_syncing = false;
 }
 
-void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
     QTableView::currentChanged(current, previous);
     if (m_syncing || !m_model || !current.isValid())
         return;
@@ -106,13 +115,15 @@ void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
         showDatasetRow(); // a hook refused the move: stay where the dataset is
 }
 
-void DbGrid::headerClicked(int section) {
+void DbGrid::headerClicked(int section)
+{
     if (!m_headerSorting)
         return;
     sortByColumn(section, QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier));
 }
 
-void DbGrid::sortByColumn(int modelColumn, bool additive) {
+void DbGrid::sortByColumn(int modelColumn, bool additive)
+{
     if (!m_model || !m_model->dataset() || modelColumn < 0 || modelColumn >= m_model->columnCount())
         return;
     Dataset* ds = m_model->dataset();
@@ -150,7 +161,8 @@ void DbGrid::sortByColumn(int modelColumn, bool additive) {
     updateSortIndicator();
 }
 
-void DbGrid::updateSortIndicator() {
+void DbGrid::updateSortIndicator()
+{
     QHeaderView* h = horizontalHeader();
     if (!m_model || !m_model->dataset() || m_model->dataset()->sortKeys().isEmpty()) {
         h->setSortIndicatorShown(false);
@@ -168,7 +180,8 @@ void DbGrid::updateSortIndicator() {
     }
 }
 
-void DbGrid::keyPressEvent(QKeyEvent* event) {
+void DbGrid::keyPressEvent(QKeyEvent* event)
+{
     if (event->key() == Qt::Key_Delete && event->modifiers().testFlag(Qt::ControlModifier)) {
         event->accept();
         Dataset* ds = m_model ? m_model->dataset() : nullptr;

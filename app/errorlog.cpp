@@ -13,12 +13,14 @@ namespace {
 
 constexpr qsizetype kMaxKeptLines = 999;
 
-QString logFileName() {
+QString logFileName()
+{
     return QStringLiteral("%1%2").arg(AppPath, QStringLiteral("errorlog.txt"));
 }
 
 // Splits at CR LF, LF or a lone CR; a final line end does not start a line.
-QStringList splitLines(QString text) {
+QStringList splitLines(QString text)
+{
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     if (text.isEmpty())
@@ -31,7 +33,8 @@ QStringList splitLines(QString text) {
 
 } // namespace
 
-void writeErrorLog(const QString& context, const QString& message) {
+void writeErrorLog(const QString& context, const QString& message)
+{
     const QString fileName = logFileName();
     QStringList lines;
     QFile old(fileName);
@@ -68,10 +71,12 @@ void writeErrorLog(const QString& context, const QString& message) {
         throw DbError(QStringLiteral("无法写入错误日志 %1：%2").arg(fileName, file.errorString()));
 }
 
-void writeExceptionLog(const QString& context, const QString& errorMessage) {
+void writeExceptionLog(const QString& context, const QString& errorMessage)
+{
     writeErrorLog(context, QStringLiteral("程序异常详细信息：\r\n    %1").arg(errorMessage));
 }
 
-void writeExceptionLog(const QString& context, const std::exception& error) {
+void writeExceptionLog(const QString& context, const std::exception& error)
+{
     writeExceptionLog(context, errorMessage(error));
 }

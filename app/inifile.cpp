@@ -10,7 +10,8 @@
 namespace {
 
 // A "[name]" line gives the name between the brackets, trimmed.
-bool sectionName(const QString& line, QString* name) {
+bool sectionName(const QString& line, QString* name)
+{
     const QString text = trimText(line);
     if (!text.startsWith(QLatin1Char('[')))
         return false;
@@ -21,7 +22,8 @@ bool sectionName(const QString& line, QString* name) {
 
 // A "key=value" line gives the key before the first "=", trimmed.  Comment
 // lines and lines without "=" hold no key.
-bool entryKey(const QString& line, QString* key) {
+bool entryKey(const QString& line, QString* key)
+{
     const QString text = trimText(line);
     if (text.startsWith(QLatin1Char(';')) || text.startsWith(QLatin1Char('[')))
         return false;
@@ -32,13 +34,15 @@ bool entryKey(const QString& line, QString* key) {
     return true;
 }
 
-bool sameName(const QString& a, const QString& b) {
+bool sameName(const QString& a, const QString& b)
+{
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
 
-bool IniFile::load(const QString& fileName) {
+bool IniFile::load(const QString& fileName)
+{
     m_fileName = fileName;
     m_lines.clear();
     QFile file(fileName);
@@ -64,7 +68,8 @@ bool IniFile::load(const QString& fileName) {
     return true;
 }
 
-qsizetype IniFile::findSection(const QString& section) const {
+qsizetype IniFile::findSection(const QString& section) const
+{
     QString name;
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
         if (sectionName(m_lines.at(i), &name) && sameName(name, section))
@@ -73,7 +78,8 @@ qsizetype IniFile::findSection(const QString& section) const {
     return -1;
 }
 
-qsizetype IniFile::sectionEnd(qsizetype header) const {
+qsizetype IniFile::sectionEnd(qsizetype header) const
+{
     QString name;
     qsizetype i = header + 1;
     while (i < m_lines.size() && !sectionName(m_lines.at(i), &name))
@@ -81,7 +87,8 @@ qsizetype IniFile::sectionEnd(qsizetype header) const {
     return i;
 }
 
-qsizetype IniFile::findKey(qsizetype header, const QString& key) const {
+qsizetype IniFile::findKey(qsizetype header, const QString& key) const
+{
     const qsizetype end = sectionEnd(header);
     QString name;
     for (qsizetype i = header + 1; i < end; ++i) {
@@ -91,7 +98,8 @@ qsizetype IniFile::findKey(qsizetype header, const QString& key) const {
     return -1;
 }
 
-QString IniFile::value(const QString& section, const QString& key) const {
+QString IniFile::value(const QString& section, const QString& key) const
+{
     const qsizetype header = findSection(section);
     if (header < 0)
         return {};
@@ -102,7 +110,8 @@ QString IniFile::value(const QString& section, const QString& key) const {
     return trimText(text.mid(text.indexOf(QLatin1Char('=')) + 1));
 }
 
-void IniFile::setValue(const QString& section, const QString& key, const QString& value) {
+void IniFile::setValue(const QString& section, const QString& key, const QString& value)
+{
     // A line break inside the value would start a line of its own (even a
     // section header) and lose the rest of the value on the next read.
     QString flat = value;
@@ -134,7 +143,8 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
     m_lines.insert(at, key + QLatin1Char('=') + flat);
 }
 
-void IniFile::save() const {
+void IniFile::save() const
+{
     QByteArray bytes;
     for (const QString& line : m_lines) {
         bytes += line.toUtf8();
@@ -146,13 +156,15 @@ void IniFile::save() const {
     }
 }
 
-QString readIniValue(const QString& iniFile, const QString& section, const QString& key) {
+QString readIniValue(const QString& iniFile, const QString& section, const QString& key)
+{
     IniFile ini;
     ini.load(iniFile);
     return ini.value(section, key);
 }
 
-void writeIniValue(const QString& iniFile, const QString& section, const QString& key, const QString& value) {
+void writeIniValue(const QString& iniFile, const QString& section, const QString& key, const QString& value)
+{
     IniFile ini;
     // Saving over a file that could not be read would lose all its other entries.
     if (!ini.load(iniFile))

@@ -5,7 +5,8 @@
 
 #include <cmath>
 
-QString trimText(const QString& text) {
+QString trimText(const QString& text)
+{
     qsizetype first = 0;
     qsizetype last = text.size();
     while (first < last && text.at(first).unicode() <= 32)
@@ -15,7 +16,8 @@ QString trimText(const QString& text) {
     return text.mid(first, last - first);
 }
 
-void splitToList(const QString& text, const QString& separator, QStringList& list) {
+void splitToList(const QString& text, const QString& separator, QStringList& list)
+{
     list.clear();
     QString rest = trimText(text);
     // Without a separator there is nothing to split at (and no end to the loop).
@@ -30,7 +32,8 @@ void splitToList(const QString& text, const QString& separator, QStringList& lis
         list.append(rest);
 }
 
-QString joinList(const QStringList& list, bool bare) {
+QString joinList(const QStringList& list, bool bare)
+{
     QString result;
     for (const QString& item : list) {
         result += QLatin1Char(',');
@@ -47,14 +50,15 @@ QString joinList(const QStringList& list, bool bare) {
 }
 
 void readIniList(QStringList& list, const QString& iniFile, const QString& section, bool blankFirst,
-                 const QString& key) {
+                 const QString& key)
+{
     splitToList(readIniValue(iniFile, section, key), QStringLiteral(","), list);
     if (blankFirst)
         list.prepend(QString());
 }
 
-void writeIniList(const QStringList& list, const QString& iniFile, const QString& section,
-                  const QString& key) {
+void writeIniList(const QStringList& list, const QString& iniFile, const QString& section, const QString& key)
+{
     writeIniValue(iniFile, section, key, joinList(list, true));
 }
 
@@ -62,7 +66,8 @@ namespace {
 
 // Numbers are typed with "." as the decimal point whatever the desktop's
 // locale; "1,5" or "1,000" is not a number here.
-QLocale numberLocale() {
+QLocale numberLocale()
+{
     QLocale c = QLocale::c();
     c.setNumberOptions(QLocale::RejectGroupSeparator);
     return c;
@@ -70,13 +75,15 @@ QLocale numberLocale() {
 
 // Blanks around the digits are refused rather than silently dropped: the
 // text is stored as typed.
-bool hasSurroundingBlanks(const QString& text) {
+bool hasSurroundingBlanks(const QString& text)
+{
     return text.front().unicode() <= 32 || text.back().unicode() <= 32;
 }
 
 } // namespace
 
-bool isFloat(const QString& text) {
+bool isFloat(const QString& text)
+{
     if (text.isEmpty() || hasSurroundingBlanks(text))
         return false;
     bool ok = false;
@@ -85,7 +92,8 @@ bool isFloat(const QString& text) {
     return ok && std::isfinite(value);
 }
 
-bool isInteger(const QString& text) {
+bool isInteger(const QString& text)
+{
     if (text.isEmpty() || hasSurroundingBlanks(text))
         return false;
     bool ok = false;
@@ -93,7 +101,8 @@ bool isInteger(const QString& text) {
     return ok;
 }
 
-void restartTimer(QTimer& timer) {
+void restartTimer(QTimer& timer)
+{
     timer.stop();
     timer.start();
 }

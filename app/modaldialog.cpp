@@ -4,10 +4,10 @@
 
 #include <QFrame>
 #include <QGuiApplication>
-#include <QPainter>
-#include <QPixmap>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>

@@ -49,8 +49,7 @@ QIcon ellipsisIcon();
 // Holds one dialog for the length of an entry routine: creates it in its
 // form variable when that holds none, and destroys it and clears the variable
 // on every way out, also when an error passes through.
-template <class Form>
-class DialogScope {
+template <class Form> class DialogScope {
 public:
     explicit DialogScope(Form*& formVariable) : m_var(formVariable)
     {

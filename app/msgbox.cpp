@@ -14,7 +14,8 @@ struct TestState {
     QList<Msg::Shown> shown;
 };
 
-TestState& state() {
+TestState& state()
+{
     static TestState s;
     return s;
 }
@@ -22,7 +23,8 @@ TestState& state() {
 // The answer of a box nobody clicks: the default button, else the first
 // button of the set (Yes before No, OK alone).
 QMessageBox::StandardButton defaultAnswer(QMessageBox::StandardButtons buttons,
-                                          QMessageBox::StandardButton defaultButton) {
+                                          QMessageBox::StandardButton defaultButton)
+{
     if (defaultButton != QMessageBox::NoButton)
         return defaultButton;
     for (int bit = QMessageBox::FirstButton; bit <= QMessageBox::LastButton; bit <<= 1) {
@@ -39,7 +41,8 @@ namespace Msg {
 
 QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                  QMessageBox::StandardButtons buttons,
-                                 QMessageBox::StandardButton defaultButton) {
+                                 QMessageBox::StandardButton defaultButton)
+{
     TestState& s = state();
     if (s.on) {
         s.shown.append(Shown{icon, caption, text, buttons});
@@ -57,46 +60,55 @@ QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& caption,
     return QMessageBox::StandardButton(box.exec());
 }
 
-void errorBox(const QString& message) {
+void errorBox(const QString& message)
+{
     show(QMessageBox::Critical, QStringLiteral("Corvane"), message, QMessageBox::Ok);
 }
 
-void setTestMode(bool on) {
+void setTestMode(bool on)
+{
     TestState& s = state();
     s.on = on;
     s.answers.clear();
 }
 
-bool testMode() {
+bool testMode()
+{
     return state().on;
 }
 
-void queueAnswer(QMessageBox::StandardButton answer) {
+void queueAnswer(QMessageBox::StandardButton answer)
+{
     state().answers.append(answer);
 }
 
-const QList<Shown>& shown() {
+const QList<Shown>& shown()
+{
     return state().shown;
 }
 
-QStringList shownTexts() {
+QStringList shownTexts()
+{
     QStringList texts;
     for (const Shown& box : std::as_const(state().shown))
         texts.append(box.text);
     return texts;
 }
 
-void clearShown() {
+void clearShown()
+{
     state().shown.clear();
 }
 
 } // namespace Msg
 
-bool confirmBox(const QString& text) {
+bool confirmBox(const QString& text)
+{
     return Msg::show(QMessageBox::Question, QStringLiteral("确认框"), text,
                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-void infoBox(const QString& text) {
+void infoBox(const QString& text)
+{
     Msg::show(QMessageBox::NoIcon, QStringLiteral("Corvane"), text, QMessageBox::Ok);
 }

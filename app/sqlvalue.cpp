@@ -11,17 +11,20 @@ namespace {
 
 enum Tag : char { TagNull = 0, TagInt = 1, TagFloat = 2, TagText = 3, TagBlob = 4 };
 
-void putInt(QByteArray& out, qint64 i) {
+void putInt(QByteArray& out, qint64 i)
+{
     out.append(char(TagInt));
     out.append(reinterpret_cast<const char*>(&i), sizeof i);
 }
 
-void putFloat(QByteArray& out, double d) {
+void putFloat(QByteArray& out, double d)
+{
     out.append(char(TagFloat));
     out.append(reinterpret_cast<const char*>(&d), sizeof d);
 }
 
-void putBytes(QByteArray& out, Tag tag, const char* data, quint32 n) {
+void putBytes(QByteArray& out, Tag tag, const char* data, quint32 n)
+{
     out.append(char(tag));
     out.append(reinterpret_cast<const char*>(&n), sizeof n);
     if (n)
@@ -29,14 +32,16 @@ void putBytes(QByteArray& out, Tag tag, const char* data, quint32 n) {
 }
 
 // Records in the offset table where column c's value starts.
-void setOffset(QByteArray& out, int c) {
+void setOffset(QByteArray& out, int c)
+{
     const quint32 off = quint32(out.size());
     std::memcpy(out.data() + qsizetype(c) * qsizetype(sizeof(quint32)), &off, sizeof off);
 }
 
 } // namespace
 
-Type typeOf(const QVariant& v) {
+Type typeOf(const QVariant& v)
+{
     if (!v.isValid() || v.isNull())
         return Type::Null;
     switch (v.metaType().id()) {
@@ -60,7 +65,8 @@ Type typeOf(const QVariant& v) {
     }
 }
 
-QString text(const QVariant& v) {
+QString text(const QVariant& v)
+{
     switch (typeOf(v)) {
     case Type::Null:
         return QString();
@@ -71,7 +77,8 @@ QString text(const QVariant& v) {
     }
 }
 
-QString literal(const QVariant& v) {
+QString literal(const QVariant& v)
+{
     switch (typeOf(v)) {
     case Type::Null:
         return QStringLiteral("NULL");
@@ -89,17 +96,20 @@ QString literal(const QVariant& v) {
     return QLatin1Char('\'') + s + QLatin1Char('\'');
 }
 
-QString quoteIdent(const QString& name) {
+QString quoteIdent(const QString& name)
+{
     QString s = name;
     s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
-QString engineMessage(sqlite3* db) {
+QString engineMessage(sqlite3* db)
+{
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
-void bind(sqlite3_stmt* st, int index, const QVariant& v) {
+void bind(sqlite3_stmt* st, int index, const QVariant& v)
+{
     switch (typeOf(v)) {
     case Type::Null:
         sqlite3_bind_null(st, index);
@@ -128,7 +138,8 @@ void bind(sqlite3_stmt* st, int index, const QVariant& v) {
     }
 }
 
-QVariant column(sqlite3_stmt* st, int c) {
+QVariant column(sqlite3_stmt* st, int c)
+{
     switch (sqlite3_column_type(st, c)) {
     case SQLITE_INTEGER:
         return QVariant(qint64(sqlite3_column_int64(st, c)));
@@ -145,27 +156,32 @@ QVariant column(sqlite3_stmt* st, int c) {
     }
 }
 
-Statement::Statement(sqlite3* db, const char* sql, int bytes, const char** tail) : m_db(db) {
+Statement::Statement(sqlite3* db, const char* sql, int bytes, const char** tail) : m_db(db)
+{
     if (sqlite3_prepare_v2(db, sql, bytes, &m_st, tail) != SQLITE_OK)
         throw DbError(engineMessage(db));
 }
 
-Statement::Statement(sqlite3* db, const QString& sql) : m_db(db) {
+Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
+{
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_st, nullptr) != SQLITE_OK)
         throw DbError(engineMessage(db));
 }
 
-Statement::~Statement() {
+Statement::~Statement()
+{
     sqlite3_finalize(m_st);
 }
 
-void Statement::bindAll(const QVariantList& values) {
+void Statement::bindAll(const QVariantList& values)
+{
     for (int i = 0; i < values.size(); ++i)
         bind(m_st, i + 1, values.at(i));
 }
 
-bool Statement::step() {
+bool Statement::step()
+{
     const int rc = sqlite3_step(m_st);
     if (rc == SQLITE_ROW)
         return true;
@@ -174,7 +190,8 @@ bool Statement::step() {
     return false;
 }
 
-int run(sqlite3* db, const QString& sql, const QVariantList& values) {
+int run(sqlite3* db, const QString& sql, const QVariantList& values)
+{
     Statement st(db, sql);
     st.bindAll(values);
     while (st.step()) {
@@ -182,7 +199,8 @@ int run(sqlite3* db, const QString& sql, const QVariantList& values) {
     return sqlite3_changes(db);
 }
 
-QByteArray pack(const QVariantList& values) {
+QByteArray pack(const QVariantList& values)
+{
     QByteArray p;
     p.resize(values.size() * qsizetype(sizeof(quint32)));
     for (int c = 0; c < values.size(); ++c) {
@@ -214,7 +232,8 @@ QByteArray pack(const QVariantList& values) {
     return p;
 }
 
-QByteArray packRow(sqlite3_stmt* st, int first, int count) {
+QByteArray packRow(sqlite3_stmt* st, int first, int count)
+{
     // Straight from the engine's bytes: no QVariant or QString on the way,
     // which is what keeps opening a large snapshot fast.
     QByteArray p;
@@ -247,7 +266,8 @@ QByteArray packRow(sqlite3_stmt* st, int first, int count) {
     return p;
 }
 
-QVariant unpack(const QByteArray& packed, int column) {
+QVariant unpack(const QByteArray& packed, int column)
+{
     quint32 off = 0;
     std::memcpy(&off, packed.constData() + qsizetype(column) * qsizetype(sizeof(quint32)), sizeof off);
     const char* p = packed.constData() + off;

@@ -13,13 +13,15 @@
 #include <QStyleFactory>
 #include <QTranslator>
 
-static void initStartupResources() {
+static void initStartupResources()
+{
     Q_INIT_RESOURCE(app);
 }
 
 CorvaneApplication::CorvaneApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
-bool CorvaneApplication::notify(QObject* receiver, QEvent* event) {
+bool CorvaneApplication::notify(QObject* receiver, QEvent* event)
+{
     try {
         return QApplication::notify(receiver, event);
     } catch (const DatasetAbort&) {
@@ -32,7 +34,8 @@ bool CorvaneApplication::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
-void initApplication(QApplication& app) {
+void initApplication(QApplication& app)
+{
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
@@ -51,17 +54,20 @@ void initApplication(QApplication& app) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 }
 
-void initPaths() {
+void initPaths()
+{
     setAppPath(QCoreApplication::applicationDirPath());
 }
 
-QString withFullStop(const QString& message) {
+QString withFullStop(const QString& message)
+{
     if (!message.isEmpty() && message.back() > QLatin1Char('.'))
         return message + QLatin1Char('.');
     return message;
 }
 
-bool createDataModule() {
+bool createDataModule()
+{
     frmDm = new TfrmDm(qApp);
     try {
         frmDm->DataModuleCreate();
@@ -74,7 +80,8 @@ bool createDataModule() {
 
 TfrmStart::TfrmStart(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint),
-      m_picture((initStartupResources(), QStringLiteral(":/corvane/splash.jpg"))) {
+      m_picture((initStartupResources(), QStringLiteral(":/corvane/splash.jpg")))
+{
     setObjectName(QStringLiteral("frmStart"));
     setFixedSize(595, 461);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -83,7 +90,8 @@ TfrmStart::TfrmStart(QWidget* parent)
     }
 }
 
-void TfrmStart::paintEvent(QPaintEvent*) {
+void TfrmStart::paintEvent(QPaintEvent*)
+{
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawPixmap(rect(), m_picture);

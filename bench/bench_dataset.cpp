@@ -17,7 +17,8 @@
 #include <malloc.h>
 #include <sqlite3.h>
 
-static long residentKb() {
+static long residentKb()
+{
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
@@ -27,7 +28,8 @@ static long residentKb() {
     return 0;
 }
 
-static void generate(sqlite3* db, int rows) {
+static void generate(sqlite3* db, int rows)
+{
     static const char* names[] = {"张记五金店",   "李氏小吃", "王家便利店",
                                   "刘师傅修理部", "陈记服装", "杨氏理发店"};
     static const char* trades[] = {"批发零售业", "餐饮业", "居民服务业", "修理修配业"};
@@ -69,7 +71,8 @@ static void generate(sqlite3* db, int rows) {
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     const int rows = argc > 1 ? atoi(argv[1]) : 100000;
     QTemporaryDir dir;

@@ -17,13 +17,13 @@ bool removeContents(int dirFd, int depth)
         ::close(dirFd);
         return false;
     }
-    DIR *dir = fdopendir(dirFd);
+    DIR* dir = fdopendir(dirFd);
     if (!dir) {
         ::close(dirFd);
         return false;
     }
     bool ok = true;
-    while (dirent *e = readdir(dir)) {
+    while (dirent* e = readdir(dir)) {
         const std::string name = e->d_name;
         if (name == "." || name == "..")
             continue;
@@ -34,8 +34,8 @@ bool removeContents(int dirFd, int depth)
             continue;
         }
         const int child = openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child < 0 || !removeContents(child, depth + 1)
-            || unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR) != 0)
+        if (child < 0 || !removeContents(child, depth + 1) ||
+            unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR) != 0)
             ok = false;
     }
     closedir(dir);
@@ -46,7 +46,7 @@ bool removeContents(int dirFd, int depth)
 
 extern "C" {
 
-int md(const char *path)
+int md(const char* path)
 {
     if (!path || !*path)
         return 0;
@@ -62,7 +62,7 @@ int md(const char *path)
     return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-int delTree(const char *path, int /*flags*/)
+int delTree(const char* path, int /*flags*/)
 {
     if (!path || !*path)
         return 0;

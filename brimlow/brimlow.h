@@ -17,7 +17,7 @@ extern "C" {
 #endif
 
 /* Creates the folder and any missing parents; fine when it already exists. */
-BRIMLOW_API int md(const char *path);
+BRIMLOW_API int md(const char* path);
 
 /*
  * Removes the folder with everything in it. Symbolic links are removed as
@@ -25,7 +25,7 @@ BRIMLOW_API int md(const char *path);
  * path itself is a link, only the link goes. flags is accepted for the
  * callers' sake (they pass 1) and has no further meaning.
  */
-BRIMLOW_API int delTree(const char *path, int flags);
+BRIMLOW_API int delTree(const char* path, int flags);
 
 #ifdef __cplusplus
 }

@@ -7,19 +7,22 @@
 #include <QSaveFile>
 #include <sqlite3.h>
 
-static void initResources() {
+static void initResources()
+{
     Q_INIT_RESOURCE(tools);
 }
 
 namespace dbinit {
 
-static bool fail(QString* error, const QString& text) {
+static bool fail(QString* error, const QString& text)
+{
     if (error)
         *error = text;
     return false;
 }
 
-bool createDatabase(const QString& path, QString* error) {
+bool createDatabase(const QString& path, QString* error)
+{
     initResources();
     if (QFileInfo::exists(path))
         return fail(error, QStringLiteral("数据库文件已经存在：%1").arg(path));
@@ -62,7 +65,8 @@ bool createDatabase(const QString& path, QString* error) {
     return true;
 }
 
-QByteArray defaultSettings() {
+QByteArray defaultSettings()
+{
     initResources();
     QFile f(QStringLiteral(":/install/myapp.ini"));
     if (!f.open(QIODevice::ReadOnly))
@@ -70,7 +74,8 @@ QByteArray defaultSettings() {
     return f.readAll();
 }
 
-bool writeDefaultSettings(const QString& path, QString* error) {
+bool writeDefaultSettings(const QString& path, QString* error)
+{
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return fail(error, f.errorString());

@@ -70,9 +70,10 @@ bool TfrmCreateUser::checkOK()
         return false;
     }
     QString error;
-    if (!execSql(context,
-                       QStringLiteral("INSERT INTO manager(mCode, mName, mPassword, mWhoInput) VALUES(?, ?, ?, ?) "),
-                       {code, name, hashPassword(password), code}, &error)) {
+    if (!execSql(
+            context,
+            QStringLiteral("INSERT INTO manager(mCode, mName, mPassword, mWhoInput) VALUES(?, ?, ?, ?) "),
+            {code, name, hashPassword(password), code}, &error)) {
         // The input stays in the dialog so the user can correct it.
         infoBox(QStringLiteral("添加新用户失败：\r\n%1").arg(error));
         edtCode->setFocus();

@@ -13,7 +13,8 @@
 
 TfrmSelectUser* frmSelectUser = nullptr;
 
-TfrmSelectUser::TfrmSelectUser(QWidget* parent) : TfrmModal(parent) {
+TfrmSelectUser::TfrmSelectUser(QWidget* parent) : TfrmModal(parent)
+{
     setObjectName(QStringLiteral("frmSelectUser"));
     setWindowTitle(QStringLiteral("选择用户"));
     setClientSize(270, 230);
@@ -58,17 +59,20 @@ TfrmSelectUser::TfrmSelectUser(QWidget* parent) : TfrmModal(parent) {
     connect(btnOK, &QPushButton::clicked, this, &TfrmSelectUser::btnOKClick);
 }
 
-void TfrmSelectUser::FormShow() {
+void TfrmSelectUser::FormShow()
+{
     reopenQuery(QStringLiteral("frmSelectUser.FormShow"), *qryUser);
     gridManager->setFocus();
 }
 
-void TfrmSelectUser::btnCreateUserClick() {
+void TfrmSelectUser::btnCreateUserClick()
+{
     if (createUser())
         reopenQuery(QStringLiteral("frmSelectUser.btnCreateUserClick"), *qryUser);
 }
 
-void TfrmSelectUser::btnOKClick() {
+void TfrmSelectUser::btnOKClick()
+{
     if (!qryUser->isActive() || qryUser->isEmpty()) {
         infoBox(QStringLiteral("请先创建用户！"));
         btnCreateUser->setFocus();
@@ -82,7 +86,8 @@ void TfrmSelectUser::btnOKClick() {
 // Ctrl+Delete in the grid, once confirmed.  A user who still owns taxpayers
 // or areas is kept: deleting him would leave their rows without an owner,
 // invisible to every other user.
-void TfrmSelectUser::gridManagerDelete() {
+void TfrmSelectUser::gridManagerDelete()
+{
     const QString context = QStringLiteral("frmSelectUser.gridManagerDelete");
     const QString code = qryUser->asString(QStringLiteral("mCode"));
     if (recordExists(context, QStringLiteral("taxer"), QStringLiteral("AND mCode=?"), {code})) {
@@ -101,7 +106,8 @@ void TfrmSelectUser::gridManagerDelete() {
     }
 }
 
-bool selectUser(TUserInfo& user) {
+bool selectUser(TUserInfo& user)
+{
     DialogScope<TfrmSelectUser> form(frmSelectUser);
     const int result = form->exec();
     user = form->pickedUser;

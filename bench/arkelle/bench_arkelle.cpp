@@ -21,9 +21,9 @@ namespace {
 // Dataset-like text with enough variety that deflate has real work to do.
 QByteArray makeData(int seed, qsizetype size)
 {
-    QRandomGenerator rng {quint32(seed)};
-    static const char *const words[] = {"taxer", "area", "税户", "period", "assess", "payment", "2024-01-15",
-                                        "个体", "status", "trade", "null", "true"};
+    QRandomGenerator rng{quint32(seed)};
+    static const char* const words[] = {"taxer",      "area", "税户",   "period", "assess", "payment",
+                                        "2024-01-15", "个体", "status", "trade",  "null",   "true"};
     QByteArray out;
     out.reserve(size + 128);
     while (out.size() < size) {
@@ -36,7 +36,7 @@ QByteArray makeData(int seed, qsizetype size)
     return out;
 }
 
-double best(int rounds, const std::function<bool()> &run)
+double best(int rounds, const std::function<bool()>& run)
 {
     double bestSecs = 1e9;
     for (int i = 0; i < rounds; ++i) {
@@ -51,7 +51,7 @@ double best(int rounds, const std::function<bool()> &run)
     return bestSecs;
 }
 
-bool runTool(const QString &program, const QStringList &args)
+bool runTool(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.start(program, args);
@@ -60,7 +60,7 @@ bool runTool(const QString &program, const QStringList &args)
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
@@ -97,9 +97,12 @@ int main(int argc, char **argv)
 
     std::printf("input: 5 files, 20 MB; best of %d rounds\n", rounds);
     std::printf("%-26s %9s %9s %7s\n", "", "Arkelle", "Info-ZIP", "ratio");
-    std::printf("%-26s %8.3fs %8.3fs %6.2fx\n", "zip (level 9, password)", zipOurs, zipTheirs, zipOurs / zipTheirs);
-    std::printf("%-26s %8.3fs %8.3fs %6.2fx\n", "unzip (password)", unzipOurs, unzipTheirs, unzipOurs / unzipTheirs);
+    std::printf("%-26s %8.3fs %8.3fs %6.2fx\n", "zip (level 9, password)", zipOurs, zipTheirs,
+                zipOurs / zipTheirs);
+    std::printf("%-26s %8.3fs %8.3fs %6.2fx\n", "unzip (password)", unzipOurs, unzipTheirs,
+                unzipOurs / unzipTheirs);
     std::printf("%-26s %8.2fM %8.2fM %6.3fx\n", "archive size", QFileInfo(ours).size() / 1048576.0,
-                QFileInfo(theirs).size() / 1048576.0, double(QFileInfo(ours).size()) / QFileInfo(theirs).size());
+                QFileInfo(theirs).size() / 1048576.0,
+                double(QFileInfo(ours).size()) / QFileInfo(theirs).size());
     return 0;
 }

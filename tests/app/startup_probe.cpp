@@ -23,7 +23,8 @@ int main(int argc, char** argv)
     out(QStringLiteral("AppPath"), AppPath);
     out(QStringLiteral("IniFileName"), IniFileName);
     out(QStringLiteral("connected"), connected ? QStringLiteral("1") : QStringLiteral("0"));
-    out(QStringLiteral("report"), readIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("rp正常户")));
+    out(QStringLiteral("report"),
+        readIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("rp正常户")));
     out(QStringLiteral("title"), QGuiApplication::applicationDisplayName());
     out(QStringLiteral("yes"), QCoreApplication::translate("QPlatformTheme", "&Yes"));
     out(QStringLiteral("font"), QFontInfo(QFont(QStringLiteral("宋体"))).family());

@@ -10,7 +10,8 @@
 namespace {
 const QString kSeparator(60, QLatin1Char('-'));
 
-QStringList logLines(const TestInstall& install) {
+QStringList logLines(const TestInstall& install)
+{
     QString text = install.errorLog();
     QStringList lines = text.split(QStringLiteral("\r\n"));
     if (!lines.isEmpty() && lines.last().isEmpty())
@@ -40,7 +41,8 @@ private:
     std::unique_ptr<TestInstall> m_install;
 };
 
-void TestDataCommon::runSqlLogsStatementAndError() {
+void TestDataCommon::runSqlLogsStatementAndError()
+{
     Dataset q;
     QVERIFY(!runSql(QStringLiteral("frmMain.btnSearchClick"), q,
                     QStringLiteral("SELECT * FROM nowhere WHERE a=?"), true, {QStringLiteral("O'Brien")}));
@@ -63,7 +65,8 @@ void TestDataCommon::runSqlLogsStatementAndError() {
     QCOMPARE(lines.at(9), kSeparator);
 }
 
-void TestDataCommon::runSqlSucceedsAndReplacesStatement() {
+void TestDataCommon::runSqlSucceedsAndReplacesStatement()
+{
     Dataset q;
     QVERIFY(runSql(QStringLiteral("t.a"), q,
                    QStringLiteral("INSERT INTO area(aCode, aName, mCode) VALUES(?,?,?)"), false,
@@ -75,7 +78,8 @@ void TestDataCommon::runSqlSucceedsAndReplacesStatement() {
     QVERIFY(m_install->errorLog().isEmpty());
 }
 
-void TestDataCommon::connExecLogsStatementOnly() {
+void TestDataCommon::connExecLogsStatementOnly()
+{
     QVERIFY(!connExec(QStringLiteral("frmMain.actClearExecute"),
                       QStringLiteral("UPDATE nowhere SET tSelected=0")));
     const QStringList lines = logLines(*m_install);
@@ -84,7 +88,8 @@ void TestDataCommon::connExecLogsStatementOnly() {
     QVERIFY(connExec(QStringLiteral("x"), QStringLiteral("UPDATE taxer SET tSelected=0")));
 }
 
-void TestDataCommon::reopenQueryLogsTwoEntries() {
+void TestDataCommon::reopenQueryLogsTwoEntries()
+{
     Dataset q;
     q.setSql(QStringLiteral("SELECT * FROM area\nORDER BY nosuchcol"));
     reopenQuery(QStringLiteral("frmArea.FormShow"), q);
@@ -97,7 +102,8 @@ void TestDataCommon::reopenQueryLogsTwoEntries() {
     QCOMPARE(lines.mid(6), QStringList({"SELECT * FROM area", "ORDER BY nosuchcol", "", kSeparator}));
 }
 
-void TestDataCommon::hostileValuesStoredAsTyped_data() {
+void TestDataCommon::hostileValuesStoredAsTyped_data()
+{
     QTest::addColumn<QString>("code");
     QTest::newRow("quote") << "O'Brien";
     QTest::newRow("percent and underscore") << "10%_off";
@@ -106,7 +112,8 @@ void TestDataCommon::hostileValuesStoredAsTyped_data() {
     QTest::newRow("Chinese") << "城东片区";
 }
 
-void TestDataCommon::hostileValuesStoredAsTyped() {
+void TestDataCommon::hostileValuesStoredAsTyped()
+{
     QFETCH(QString, code);
     QVERIFY(execSql(QStringLiteral("t"),
                     QStringLiteral("INSERT INTO area(aCode, aName, mCode) VALUES(?, ?, 'u')"), {code, code}));
@@ -124,7 +131,8 @@ void TestDataCommon::hostileValuesStoredAsTyped() {
              QStringLiteral("2"));
 }
 
-void TestDataCommon::getSqlValueAndSqlToList() {
+void TestDataCommon::getSqlValueAndSqlToList()
+{
     QVERIFY(execSql(QStringLiteral("t"),
                     QStringLiteral("INSERT INTO tax(tCode, tDate, tTax) VALUES('A', '2024-01-01', 12.5), "
                                    "('A', '2024-02-01', NULL)")));
@@ -146,7 +154,8 @@ void TestDataCommon::getSqlValueAndSqlToList() {
     QVERIFY(list.isEmpty());
 }
 
-void TestDataCommon::recordExistsCounts() {
+void TestDataCommon::recordExistsCounts()
+{
     QVERIFY(!recordExists(QStringLiteral("t"), QStringLiteral("manager"), QStringLiteral("AND mCode=?"),
                           {QStringLiteral("u1")}));
     QVERIFY(execSql(QStringLiteral("t"), QStringLiteral("INSERT INTO manager(mCode) VALUES('U1')")));
@@ -159,7 +168,8 @@ void TestDataCommon::recordExistsCounts() {
     QVERIFY(!m_install->errorLog().isEmpty());
 }
 
-void TestDataCommon::statementsInAnyLetterCaseAndLines() {
+void TestDataCommon::statementsInAnyLetterCaseAndLines()
+{
     QVERIFY(execSql(QStringLiteral("t"), QStringLiteral("insert into MANAGER(MCODE, mName)\r\nvalues(?, ?)"),
                     {QStringLiteral("a"), QStringLiteral("甲")}));
     QCOMPARE(getSqlValue(QStringLiteral("t"), QStringLiteral("SELECT COUNT(*) FROM MANAGER WHERE mCode=?"),
@@ -167,7 +177,8 @@ void TestDataCommon::statementsInAnyLetterCaseAndLines() {
              QStringLiteral("1"));
 }
 
-void TestDataCommon::unconnectedDatabaseFailsIntoLog() {
+void TestDataCommon::unconnectedDatabaseFailsIntoLog()
+{
     frmDm->disconnect();
     QVERIFY(!execSql(QStringLiteral("frmLogin.checkOK"), QStringLiteral("SELECT 1")));
     QVERIFY(m_install->errorLog().contains(QStringLiteral("数据库未连接")));

@@ -18,7 +18,8 @@
 
 namespace {
 // Rows straight from the engine, bypassing the dataset under test.
-QString scalar(const QString& sql) {
+QString scalar(const QString& sql)
+{
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(frmDm->handle(), sql.toUtf8().constData(), -1, &st, nullptr);
     QString out;
@@ -28,13 +29,15 @@ QString scalar(const QString& sql) {
     return out;
 }
 
-void exec(const QString& sql) {
+void exec(const QString& sql)
+{
     char* err = nullptr;
     if (sqlite3_exec(frmDm->handle(), sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK)
         qFatal("%s", err);
 }
 
-void openTaxer(Dataset& ds) {
+void openTaxer(Dataset& ds)
+{
     ds.setSql(QStringLiteral("SELECT * FROM taxer ORDER BY tCode"));
     ds.setUpdateTable(QStringLiteral("taxer"));
     ds.open();
@@ -74,7 +77,8 @@ private:
     std::unique_ptr<TestInstall> m_install;
 };
 
-void TestDataset::statesAndHooks() {
+void TestDataset::statesAndHooks()
+{
     Dataset ds;
     QStringList calls;
     ds.afterOpen = [&](Dataset&) { calls << "afterOpen"; };
@@ -115,7 +119,8 @@ void TestDataset::statesAndHooks() {
     QVERIFY(states.count() >= 5);
 }
 
-void TestDataset::abortInBeforePostKeepsRowAndInput() {
+void TestDataset::abortInBeforePostKeepsRowAndInput()
+{
     Dataset ds;
     int refusals = 0;
     ds.beforePost = [&](Dataset& d) {
@@ -141,7 +146,8 @@ void TestDataset::abortInBeforePostKeepsRowAndInput() {
     QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='B02'"), QStringLiteral("没有代码的税户"));
 }
 
-void TestDataset::postWritesBackByRowid() {
+void TestDataset::postWritesBackByRowid()
+{
     exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲'), ('A02','乙')");
     Dataset ds;
     openTaxer(ds);
@@ -162,7 +168,8 @@ void TestDataset::postWritesBackByRowid() {
     QCOMPARE(scalar("SELECT tSelected FROM taxer WHERE tCode='A02'"), QStringLiteral("0"));
 }
 
-void TestDataset::engineRefusalKeepsEditing_data() {
+void TestDataset::engineRefusalKeepsEditing_data()
+{
     QTest::addColumn<QString>("field");
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("message");
@@ -173,7 +180,8 @@ void TestDataset::engineRefusalKeepsEditing_data() {
     QTest::newRow("text into a number") << "tSelected" << QVariant(QStringLiteral("abc")) << "INTEGER";
 }
 
-void TestDataset::engineRefusalKeepsEditing() {
+void TestDataset::engineRefusalKeepsEditing()
+{
     QFETCH(QString, field);
     QFETCH(QVariant, value);
     QFETCH(QString, message);
@@ -195,7 +203,8 @@ void TestDataset::engineRefusalKeepsEditing() {
     QCOMPARE(scalar("SELECT COUNT(*) FROM taxer"), QStringLiteral("1"));
 }
 
-void TestDataset::autoNumberIsReadOnlyAndAssigned() {
+void TestDataset::autoNumberIsReadOnlyAndAssigned()
+{
     Dataset ds;
     ds.setSql(QStringLiteral("SELECT * FROM tax"));
     ds.setUpdateTable(QStringLiteral("tax"));
@@ -217,7 +226,8 @@ void TestDataset::autoNumberIsReadOnlyAndAssigned() {
     QCOMPARE(ds.value(QStringLiteral("tTax")).toDouble(), 0.0); // the column default
 }
 
-void TestDataset::deleteWithAbortAndForReal() {
+void TestDataset::deleteWithAbortAndForReal()
+{
     exec("INSERT INTO taxer(tCode) VALUES('A01'), ('A02'), ('A03')");
     Dataset ds;
     bool refuse = true;
@@ -236,7 +246,8 @@ void TestDataset::deleteWithAbortAndForReal() {
     QCOMPARE(scalar("SELECT group_concat(tCode) FROM taxer"), QStringLiteral("A01,A03"));
 }
 
-void TestDataset::cancelRestores() {
+void TestDataset::cancelRestores()
+{
     exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲')");
     Dataset ds;
     openTaxer(ds);
@@ -252,7 +263,8 @@ void TestDataset::cancelRestores() {
     QCOMPARE(ds.state(), DatasetState::Browse);
 }
 
-void TestDataset::lookupFieldFollowsSourceAndCutsBytes() {
+void TestDataset::lookupFieldFollowsSourceAndCutsBytes()
+{
     exec("INSERT INTO area(aCode, aName, mCode) VALUES('P1','城东片区','u'), "
          "('P2','一二三四五六七八九十十一十二','u'), ('P3','ab一二三四五六七八九十','u')");
     exec("INSERT INTO taxer(tCode, aCode) VALUES('A01','p1'), ('A02','P2'), ('A03','P3'), ('A04','P9')");
@@ -279,7 +291,8 @@ void TestDataset::lookupFieldFollowsSourceAndCutsBytes() {
     QCOMPARE(ds.valueAt(0, a).toString(), QStringLiteral("城西"));
 }
 
-void TestDataset::locateFilterAndSort() {
+void TestDataset::locateFilterAndSort()
+{
     exec("INSERT INTO taxer(tCode, tName, aCode) VALUES('A01','甲','X'), ('b02','乙','Y'), ('C03','丙','X'), "
          "('D''4','丁','X')");
     Dataset ds;
@@ -308,7 +321,8 @@ void TestDataset::locateFilterAndSort() {
     QCOMPARE(order, QStringList({"b02", "A01", "C03", "D'4"}));
 }
 
-void TestDataset::masterBoundParameter() {
+void TestDataset::masterBoundParameter()
+{
     exec("INSERT INTO taxer(tCode) VALUES('A01'), ('A02')");
     exec("INSERT INTO tax(tCode, tDate, tTax) VALUES('A01','2024-01-05',10), ('A01','2024-02-05',20), "
          "('a02','2024-03-05',30)");
@@ -335,7 +349,8 @@ void TestDataset::masterBoundParameter() {
     QCOMPARE(scalar("SELECT tTax FROM tax WHERE tCode='a02'"), QStringLiteral("31.5"));
 }
 
-void TestDataset::modelFollowsDataset() {
+void TestDataset::modelFollowsDataset()
+{
     exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲'), ('A02','乙')");
     Dataset ds;
     DatasetModel model(&ds, {{"gridTaxertCode", "tCode", "税户代码", 80, true, false},
@@ -363,7 +378,8 @@ void TestDataset::modelFollowsDataset() {
     QCOMPARE(model.rowCount(), 0);
 }
 
-void TestDataset::recordsetFileRoundTrip() {
+void TestDataset::recordsetFileRoundTrip()
+{
     exec("INSERT INTO audit(tCode, aCount, aRatio, aTax, aStartDate) VALUES "
          "('A01', 9007199254740993, 0.1, 0.30000000000000004, '2024-01-01'), "
          "('张三', NULL, 1e-300, 1.0, NULL), ('O''Neil', -5, 3.0, -0.0, '')");
@@ -397,7 +413,8 @@ void TestDataset::recordsetFileRoundTrip() {
     QVERIFY_THROWS_EXCEPTION(DbError, back.edit()); // a loaded file belongs to no table
 }
 
-void TestDataset::recordsetFileRefusesOtherFiles() {
+void TestDataset::recordsetFileRefusesOtherFiles()
+{
     const QString path = m_install->path(QStringLiteral("bad.dat"));
     for (const QByteArray& content : {QByteArray("not json"), QByteArray("{\"rows\":[]}"),
                                       QByteArray("{\"recordset\":\"Corvane\",\"columns\":[{\"name\":\"a\"}],"
@@ -412,7 +429,8 @@ void TestDataset::recordsetFileRefusesOtherFiles() {
     }
 }
 
-void TestDataset::connectRefuses_data() {
+void TestDataset::connectRefuses_data()
+{
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
     QTest::newRow("missing file") << "missing"
@@ -425,7 +443,8 @@ void TestDataset::connectRefuses_data() {
                                               << "malformed";
 }
 
-void TestDataset::connectRefuses() {
+void TestDataset::connectRefuses()
+{
     QFETCH(QString, kind);
     QFETCH(QString, message);
     const QString path = m_install->path(QStringLiteral("tax.mdb"));
@@ -472,7 +491,8 @@ void TestDataset::connectRefuses() {
     QVERIFY_THROWS_EXCEPTION(DbError, ds.open());
 }
 
-void TestDataset::savedRowSurvivesKill() {
+void TestDataset::savedRowSurvivesKill()
+{
     const QString db = m_install->path(QStringLiteral("tax.mdb"));
     frmDm->disconnect();
     QProcess child;
@@ -483,7 +503,8 @@ void TestDataset::savedRowSurvivesKill() {
     QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='K01'"), QStringLiteral("刚保存就被杀掉"));
 }
 
-void TestDataset::refusedPostKeepsRowsInPlace() {
+void TestDataset::refusedPostKeepsRowsInPlace()
+{
     exec("INSERT INTO taxer(tCode, tName) VALUES('A', 'a'), ('B', 'b')");
     Dataset ds;
     bool refuse = true;
@@ -510,7 +531,8 @@ void TestDataset::refusedPostKeepsRowsInPlace() {
              QStringLiteral("changed,b"));
 }
 
-void TestDataset::rowFoundAgainOnlyIfUnchanged() {
+void TestDataset::rowFoundAgainOnlyIfUnchanged()
+{
     exec("INSERT INTO taxer(tCode, tName) VALUES('A', 'a'), ('B', 'b')");
     Dataset ds;
     openTaxer(ds);
@@ -528,7 +550,8 @@ void TestDataset::rowFoundAgainOnlyIfUnchanged() {
     QCOMPARE(scalar("SELECT tName FROM taxer WHERE tCode='Z'"), QStringLiteral("z"));
 }
 
-void TestDataset::unboundParameterRefused() {
+void TestDataset::unboundParameterRefused()
+{
     exec("INSERT INTO taxer(tCode) VALUES('A'), ('B')");
     Dataset ds;
     ds.setSql(QStringLiteral("DELETE FROM taxer WHERE tCode=? OR ? IS NULL"));
@@ -540,7 +563,8 @@ void TestDataset::unboundParameterRefused() {
     QCOMPARE(scalar("SELECT COUNT(*) FROM taxer"), QStringLiteral("2"));
 }
 
-void TestDataset::editableOverJoinOrReadOnly_data() {
+void TestDataset::editableOverJoinOrReadOnly_data()
+{
     QTest::addColumn<QString>("sql");
     QTest::addColumn<bool>("editable");
     QTest::newRow("alias") << "SELECT a.* FROM taxer a ORDER BY a.tCode" << true;
@@ -550,7 +574,8 @@ void TestDataset::editableOverJoinOrReadOnly_data() {
     QTest::newRow("grouped") << "SELECT tCode, COUNT(*) AS n FROM taxer GROUP BY tCode" << false;
 }
 
-void TestDataset::editableOverJoinOrReadOnly() {
+void TestDataset::editableOverJoinOrReadOnly()
+{
     QFETCH(QString, sql);
     QFETCH(bool, editable);
     exec("INSERT INTO area(aCode, aName, mCode) VALUES('P1', '城东', 'u')");
@@ -572,7 +597,8 @@ void TestDataset::editableOverJoinOrReadOnly() {
 }
 
 // Child mode for savedRowSurvivesKill: post one row, then die at once.
-static int postAndDie(int argc, char** argv) {
+static int postAndDie(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     frmDm = new TfrmDm;
     frmDm->connectTo(QString::fromLocal8Bit(argv[2]));
@@ -586,7 +612,8 @@ static int postAndDie(int argc, char** argv) {
     return 1;
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc == 3 && qstrcmp(argv[1], "--post-and-die") == 0)
         return postAndDie(argc, argv);
     QApplication app(argc, argv);

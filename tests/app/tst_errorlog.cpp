@@ -31,34 +31,39 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestErrorLog::init() {
+void TestErrorLog::init()
+{
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     setAppPath(m_dir->path());
 }
 
-QByteArray TestErrorLog::logBytes() const {
+QByteArray TestErrorLog::logBytes() const
+{
     QFile file(m_dir->filePath(QStringLiteral("errorlog.txt")));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
 }
 
-QStringList TestErrorLog::logLines() const {
+QStringList TestErrorLog::logLines() const
+{
     QStringList lines = QString::fromUtf8(logBytes()).split(QStringLiteral("\r\n"));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
 }
 
-void TestErrorLog::writeOldLog(int lineCount) const {
+void TestErrorLog::writeOldLog(int lineCount) const
+{
     QFile file(m_dir->filePath(QStringLiteral("errorlog.txt")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     for (int i = 1; i <= lineCount; ++i)
         file.write(QStringLiteral("旧行 %1\r\n").arg(i).toUtf8());
 }
 
-void TestErrorLog::entryFormat() {
+void TestErrorLog::entryFormat()
+{
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     writeErrorLog(QStringLiteral("frmMain.btnSearchClick"), QStringLiteral("SELECT *\r\nFROM 税户"));
     const QDateTime after = QDateTime::currentDateTime().addSecs(1);
@@ -83,7 +88,8 @@ void TestErrorLog::entryFormat() {
     QCOMPARE(lines.at(4).size(), 60);
 }
 
-void TestErrorLog::newestFirst() {
+void TestErrorLog::newestFirst()
+{
     writeErrorLog(QStringLiteral("first"), QStringLiteral("one"));
     writeErrorLog(QStringLiteral("second"), QStringLiteral("two\r\n"));
 
@@ -99,14 +105,16 @@ void TestErrorLog::newestFirst() {
     QCOMPARE(lines.at(8), QString(60, QLatin1Char('-')));
 }
 
-void TestErrorLog::exceptionLabel_data() {
+void TestErrorLog::exceptionLabel_data()
+{
     QTest::addColumn<int>("kind");
     QTest::newRow("message text") << 0;
     QTest::newRow("DbError") << 1;
     QTest::newRow("std::runtime_error") << 2;
 }
 
-void TestErrorLog::exceptionLabel() {
+void TestErrorLog::exceptionLabel()
+{
     QFETCH(int, kind);
     const QString message = QStringLiteral("no such table: 税户");
     const QString context = QStringLiteral("frmLogin.checkOK");
@@ -124,7 +132,8 @@ void TestErrorLog::exceptionLabel() {
     QCOMPARE(lines.at(3), QStringLiteral("    ") + message);
 }
 
-void TestErrorLog::cutToNewestLines_data() {
+void TestErrorLog::cutToNewestLines_data()
+{
     QTest::addColumn<int>("oldLines");
     QTest::addColumn<int>("keptOld");
     QTest::newRow("998 lines") << 998 << 998;
@@ -133,7 +142,8 @@ void TestErrorLog::cutToNewestLines_data() {
     QTest::newRow("1500 lines") << 1500 << 999;
 }
 
-void TestErrorLog::cutToNewestLines() {
+void TestErrorLog::cutToNewestLines()
+{
     QFETCH(int, oldLines);
     QFETCH(int, keptOld);
     writeOldLog(oldLines);
@@ -147,7 +157,8 @@ void TestErrorLog::cutToNewestLines() {
     QCOMPARE(lines.last(), QStringLiteral("旧行 %1").arg(keptOld));
 }
 
-void TestErrorLog::unwritableLogThrows() {
+void TestErrorLog::unwritableLogThrows()
+{
     setAppPath(m_dir->filePath(QStringLiteral("no-such-folder")));
     QVERIFY_THROWS_EXCEPTION(DbError, writeErrorLog(QStringLiteral("ctx"), QStringLiteral("msg")));
     try {

@@ -29,26 +29,30 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestIniFile::init() {
+void TestIniFile::init()
+{
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     setAppPath(m_dir->path());
 }
 
-void TestIniFile::writeFile(const QByteArray& bytes) const {
+void TestIniFile::writeFile(const QByteArray& bytes) const
+{
     QFile file(IniFileName);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
 }
 
-QByteArray TestIniFile::fileBytes() const {
+QByteArray TestIniFile::fileBytes() const
+{
     QFile file(IniFileName);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
 }
 
-void TestIniFile::read_data() {
+void TestIniFile::read_data()
+{
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
@@ -79,7 +83,8 @@ void TestIniFile::read_data() {
                                        << QStringLiteral("A") << QStringLiteral("last");
 }
 
-void TestIniFile::read() {
+void TestIniFile::read()
+{
     QFETCH(QByteArray, file);
     QFETCH(QString, section);
     QFETCH(QString, key);
@@ -88,12 +93,14 @@ void TestIniFile::read() {
     QCOMPARE(readIniValue(IniFileName, section, key), expected);
 }
 
-void TestIniFile::missingFileReadsEmpty() {
+void TestIniFile::missingFileReadsEmpty()
+{
     QCOMPARE(readIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("税户类型")), QString());
     QVERIFY(!QFile::exists(IniFileName));
 }
 
-void TestIniFile::writeCreatesFileAndSection() {
+void TestIniFile::writeCreatesFileAndSection()
+{
     writeIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("税户类型"),
                   QStringLiteral("个体,企业"));
     QCOMPARE(fileBytes(), QStringLiteral("[DataDic]\r\n税户类型=个体,企业\r\n").toUtf8());
@@ -105,7 +112,8 @@ void TestIniFile::writeCreatesFileAndSection() {
              QStringLiteral("个体,企业"));
 }
 
-void TestIniFile::replaceKeepsOtherContent() {
+void TestIniFile::replaceKeepsOtherContent()
+{
     writeFile(QByteArray("\xEF\xBB\xBF") +
               QStringLiteral(
                   "; 设置\n[DataDic]\nrp停业户=停业\n税务状态=旧\nrp注销户=注销\n\n[Other]\n税务状态=别的\n")
@@ -117,7 +125,8 @@ void TestIniFile::replaceKeepsOtherContent() {
                               .toUtf8());
 }
 
-void TestIniFile::newKeyGoesToEndOfItsSection() {
+void TestIniFile::newKeyGoesToEndOfItsSection()
+{
     writeFile("[DataDic]\r\nA=1\r\n\r\n[Other]\r\nB=2\r\n");
     writeIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("C"), QStringLiteral("3"));
     QCOMPARE(fileBytes(), QByteArray("[DataDic]\r\nA=1\r\nC=3\r\n\r\n[Other]\r\nB=2\r\n"));
@@ -129,7 +138,8 @@ void TestIniFile::newKeyGoesToEndOfItsSection() {
     QCOMPARE(ini.value(QStringLiteral("Other"), QStringLiteral("B")), QStringLiteral("4"));
 }
 
-void TestIniFile::longValueReadWhole() {
+void TestIniFile::longValueReadWhole()
+{
     QStringList items;
     for (int i = 0; i < 400; ++i)
         items << QStringLiteral("行业种类%1").arg(i);
@@ -143,7 +153,8 @@ void TestIniFile::longValueReadWhole() {
     QCOMPARE(back, items);
 }
 
-void TestIniFile::lineBreakInValueStaysOneEntry() {
+void TestIniFile::lineBreakInValueStaysOneEntry()
+{
     writeIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("A"),
                   QStringLiteral("x\r\n[Evil]\nB=1"));
     QCOMPARE(readIniValue(IniFileName, QStringLiteral("DataDic"), QStringLiteral("A")),
@@ -151,7 +162,8 @@ void TestIniFile::lineBreakInValueStaysOneEntry() {
     QCOMPARE(readIniValue(IniFileName, QStringLiteral("Evil"), QStringLiteral("B")), QString());
 }
 
-void TestIniFile::unwritableFileThrows() {
+void TestIniFile::unwritableFileThrows()
+{
     const QString missing = m_dir->filePath(QStringLiteral("no-such-folder/myapp.ini"));
     try {
         writeIniValue(missing, QStringLiteral("DataDic"), QStringLiteral("A"), QStringLiteral("1"));

@@ -1,9 +1,9 @@
 #include "app/common.h"
 #include "app/globals.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QtTest>
 
@@ -29,13 +29,15 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestLists::init() {
+void TestLists::init()
+{
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     setAppPath(m_dir->path());
 }
 
-void TestLists::trim_data() {
+void TestLists::trim_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
     QTest::newRow("blanks and controls") << QStringLiteral(" \t\r\n个体户\x01 ") << QStringLiteral("个体户");
@@ -45,13 +47,15 @@ void TestLists::trim_data() {
         << QStringLiteral("\u3000甲\u3000") << QStringLiteral("\u3000甲\u3000");
 }
 
-void TestLists::trim() {
+void TestLists::trim()
+{
     QFETCH(QString, text);
     QFETCH(QString, expected);
     QCOMPARE(trimText(text), expected);
 }
 
-void TestLists::split_data() {
+void TestLists::split_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("separator");
     QTest::addColumn<QStringList>("expected");
@@ -75,7 +79,8 @@ void TestLists::split_data() {
                                      << QStringList{QStringLiteral("a,b")};
 }
 
-void TestLists::split() {
+void TestLists::split()
+{
     QFETCH(QString, text);
     QFETCH(QString, separator);
     QFETCH(QStringList, expected);
@@ -84,7 +89,8 @@ void TestLists::split() {
     QCOMPARE(list, expected);
 }
 
-void TestLists::join_data() {
+void TestLists::join_data()
+{
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<QString>("bare");
     QTest::addColumn<QString>("quoted");
@@ -98,7 +104,8 @@ void TestLists::join_data() {
                                    << QStringLiteral("O'Neil,x") << QStringLiteral("'O''Neil','x'");
 }
 
-void TestLists::join() {
+void TestLists::join()
+{
     QFETCH(QStringList, list);
     QFETCH(QString, bare);
     QFETCH(QString, quoted);
@@ -106,7 +113,8 @@ void TestLists::join() {
     QCOMPARE(joinList(list, false), quoted);
 }
 
-void TestLists::readList_data() {
+void TestLists::readList_data()
+{
     QTest::addColumn<QString>("key");
     QTest::addColumn<bool>("blankFirst");
     QTest::addColumn<QStringList>("expected");
@@ -121,7 +129,8 @@ void TestLists::readList_data() {
     QTest::newRow("missing key, blank first") << QStringLiteral("行业种类") << true << QStringList{QString()};
 }
 
-void TestLists::readList() {
+void TestLists::readList()
+{
     QFETCH(QString, key);
     QFETCH(bool, blankFirst);
     QFETCH(QStringList, expected);
@@ -135,7 +144,8 @@ void TestLists::readList() {
     QCOMPARE(list, expected);
 }
 
-void TestLists::listRoundTrip() {
+void TestLists::listRoundTrip()
+{
     const QStringList types{QStringLiteral("注册纯地税户"), QStringLiteral("临时共管户"),
                             QStringLiteral("其他")};
     writeIniList(types, IniFileName, QStringLiteral("DataDic"), QStringLiteral("税户类型"));
@@ -146,7 +156,8 @@ void TestLists::listRoundTrip() {
     QCOMPARE(back, types);
 }
 
-void TestLists::numbers_data() {
+void TestLists::numbers_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("isFloatResult");
     QTest::addColumn<bool>("isIntegerResult");
@@ -173,7 +184,8 @@ void TestLists::numbers_data() {
     QTest::newRow("full-width digits") << QStringLiteral("１２") << false << false;
 }
 
-void TestLists::numbers() {
+void TestLists::numbers()
+{
     QFETCH(QString, text);
     QFETCH(bool, isFloatResult);
     QFETCH(bool, isIntegerResult);
@@ -181,7 +193,8 @@ void TestLists::numbers() {
     QCOMPARE(isInteger(text), isIntegerResult);
 }
 
-void TestLists::restartTimerStartsIntervalAnew() {
+void TestLists::restartTimerStartsIntervalAnew()
+{
     QTimer timer;
     timer.setSingleShot(true);
     timer.setInterval(2000);

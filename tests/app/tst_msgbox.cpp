@@ -18,16 +18,19 @@ private slots:
     void errorBoxLook();
 };
 
-void TestMsgBox::init() {
+void TestMsgBox::init()
+{
     Msg::setTestMode(true);
     Msg::clearShown();
 }
 
-void TestMsgBox::cleanupTestCase() {
+void TestMsgBox::cleanupTestCase()
+{
     Msg::setTestMode(false);
 }
 
-void TestMsgBox::recordsAndAnswersFromQueue() {
+void TestMsgBox::recordsAndAnswersFromQueue()
+{
     QVERIFY(Msg::testMode());
     Msg::queueAnswer(QMessageBox::No);
     Msg::queueAnswer(QMessageBox::Cancel);
@@ -50,7 +53,8 @@ void TestMsgBox::recordsAndAnswersFromQueue() {
     QVERIFY(Msg::shown().isEmpty());
 }
 
-void TestMsgBox::unqueuedAnswer_data() {
+void TestMsgBox::unqueuedAnswer_data()
+{
     QTest::addColumn<QMessageBox::StandardButtons>("buttons");
     QTest::addColumn<QMessageBox::StandardButton>("defaultButton");
     QTest::addColumn<QMessageBox::StandardButton>("answer");
@@ -64,7 +68,8 @@ void TestMsgBox::unqueuedAnswer_data() {
                               << QMessageBox::Ok;
 }
 
-void TestMsgBox::unqueuedAnswer() {
+void TestMsgBox::unqueuedAnswer()
+{
     QFETCH(QMessageBox::StandardButtons, buttons);
     QFETCH(QMessageBox::StandardButton, defaultButton);
     QFETCH(QMessageBox::StandardButton, answer);
@@ -73,14 +78,16 @@ void TestMsgBox::unqueuedAnswer() {
         answer);
 }
 
-void TestMsgBox::confirmBoxAnswers_data() {
+void TestMsgBox::confirmBoxAnswers_data()
+{
     QTest::addColumn<QMessageBox::StandardButton>("answer");
     QTest::addColumn<bool>("result");
     QTest::newRow("Yes") << QMessageBox::Yes << true;
     QTest::newRow("No") << QMessageBox::No << false;
 }
 
-void TestMsgBox::confirmBoxAnswers() {
+void TestMsgBox::confirmBoxAnswers()
+{
     QFETCH(QMessageBox::StandardButton, answer);
     QFETCH(bool, result);
     Msg::queueAnswer(answer);
@@ -94,7 +101,8 @@ void TestMsgBox::confirmBoxAnswers() {
     QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
 }
 
-void TestMsgBox::infoBoxLook() {
+void TestMsgBox::infoBoxLook()
+{
     infoBox(QStringLiteral("税户编码不能为空"));
     QCOMPARE(Msg::shown().size(), 1);
     const Msg::Shown& box = Msg::shown().first();
@@ -104,7 +112,8 @@ void TestMsgBox::infoBoxLook() {
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 }
 
-void TestMsgBox::errorBoxLook() {
+void TestMsgBox::errorBoxLook()
+{
     Msg::errorBox(QStringLiteral("无法打开数据库。"));
     QCOMPARE(Msg::shown().size(), 1);
     const Msg::Shown& box = Msg::shown().first();

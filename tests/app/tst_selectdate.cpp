@@ -8,9 +8,9 @@
 #include <QDate>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QLocale>
 #include <QPushButton>
+#include <QScreen>
 #include <QtTest>
 
 class TestSelectDate : public QObject {

@@ -25,7 +25,8 @@ private:
     QMap<QString, QStringList> runProbe(const QString& installDir, const QString& workDir);
 };
 
-QMap<QString, QStringList> TestStartup::runProbe(const QString& installDir, const QString& workDir) {
+QMap<QString, QStringList> TestStartup::runProbe(const QString& installDir, const QString& workDir)
+{
     const QString exe = QDir(installDir).filePath(QStringLiteral("corvane_probe"));
     QFile::remove(exe);
     if (!QFile::copy(QStringLiteral(STARTUP_PROBE), exe))
@@ -46,7 +47,8 @@ QMap<QString, QStringList> TestStartup::runProbe(const QString& installDir, cons
     return out;
 }
 
-void TestStartup::findsFilesBesideExecutable() {
+void TestStartup::findsFilesBesideExecutable()
+{
     QTemporaryDir install, elsewhere;
     QVERIFY(dbinit::createDatabase(install.filePath(QStringLiteral("tax.mdb"))));
     QVERIFY(dbinit::writeDefaultSettings(install.filePath(QStringLiteral("myapp.ini"))));
@@ -64,7 +66,8 @@ void TestStartup::findsFilesBesideExecutable() {
     QCOMPARE(out.value("font").value(0), QStringLiteral("AR PL UMing CN"));
 }
 
-void TestStartup::missingDatabaseShowsOneErrorBox() {
+void TestStartup::missingDatabaseShowsOneErrorBox()
+{
     QTemporaryDir install, elsewhere;
     // A tax.mdb in the working directory must not be taken for the program's.
     QVERIFY(dbinit::createDatabase(QDir(elsewhere.path()).filePath(QStringLiteral("tax.mdb"))));
@@ -78,7 +81,8 @@ void TestStartup::missingDatabaseShowsOneErrorBox() {
     QVERIFY(!QFile::exists(install.filePath(QStringLiteral("tax.mdb")))); // never created by the program
 }
 
-void TestStartup::fullStopRule_data() {
+void TestStartup::fullStopRule_data()
+{
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
     QTest::newRow("letter") << "file is not a database"
@@ -93,13 +97,15 @@ void TestStartup::fullStopRule_data() {
                            << "";
 }
 
-void TestStartup::fullStopRule() {
+void TestStartup::fullStopRule()
+{
     QFETCH(QString, message);
     QFETCH(QString, shown);
     QCOMPARE(withFullStop(message), shown);
 }
 
-void TestStartup::splashWindow() {
+void TestStartup::splashWindow()
+{
     TfrmStart splash;
     QCOMPARE(splash.size(), QSize(595, 461));
     QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
@@ -107,7 +113,8 @@ void TestStartup::splashWindow() {
     QVERIFY(shot.pixelColor(300, 20) != shot.pixelColor(300, 440)); // the picture is drawn
 }
 
-void TestStartup::uncaughtErrorShowsErrorBoxAndGoesOn() {
+void TestStartup::uncaughtErrorShowsErrorBoxAndGoesOn()
+{
     Msg::setTestMode(true);
     Msg::clearShown();
     bool later = false;
@@ -123,7 +130,8 @@ void TestStartup::uncaughtErrorShowsErrorBoxAndGoesOn() {
     QCOMPARE(Msg::shown().first().text, QStringLiteral("UNIQUE constraint failed: taxer.tCode"));
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     CorvaneApplication app(argc, argv);
     TestStartup t;
     return QTest::qExec(&t, argc, argv);

@@ -40,7 +40,7 @@ struct Fixture {
         for (auto it = files.cbegin(); it != files.cend(); ++it)
             writeFile(path(it.key()), it.value());
     }
-    QString path(const QString &name) const { return dir.filePath("in/" + name); }
+    QString path(const QString& name) const { return dir.filePath("in/" + name); }
 };
 
 } // namespace
@@ -59,7 +59,7 @@ void TestArkellePeers::peersReadWhatArkelleWrites_data()
 {
     QTest::addColumn<QString>("reader");
     QTest::addColumn<QString>("password");
-    for (const char *reader : {"unzip", "7z", "python3"}) {
+    for (const char* reader : {"unzip", "7z", "python3"}) {
         QTest::addRow("%s, no password", reader) << reader << QString();
         QTest::addRow("%s, password", reader) << reader << QStringLiteral("s3cret pass");
     }
@@ -74,7 +74,7 @@ void TestArkellePeers::peersReadWhatArkelleWrites()
     Fixture fx;
     const QStringList order{"taxer.dat", "area.dat", "empty.dat", "税户.dat"};
     QStringList paths;
-    for (const QString &n : order)
+    for (const QString& n : order)
         paths << fx.path(n);
     const QString zip = fx.dir.filePath("pkg.zdt"), out = fx.dir.filePath("out");
     QVERIFY(zipList(paths, zip, password));
@@ -87,7 +87,10 @@ void TestArkellePeers::peersReadWhatArkelleWrites()
             args << "-P" << password;
         // Debian's unzip reads the names of an MS-DOS-made archive as OEM
         // text whatever bit 11 says, so it is asked for the ASCII names only.
-        r = run("unzip", args << zip << "taxer.dat" << "area.dat" << "empty.dat" << "-d" << out);
+        r = run("unzip", args << zip << "taxer.dat"
+                              << "area.dat"
+                              << "empty.dat"
+                              << "-d" << out);
     } else if (reader == "7z") {
         QStringList args{"x", "-y", "-o" + out};
         if (!password.isEmpty())
@@ -99,7 +102,7 @@ void TestArkellePeers::peersReadWhatArkelleWrites()
         QCOMPARE(QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts), order);
     }
     QVERIFY2(r.code == 0, r.out.constData());
-    for (const QString &n : order) {
+    for (const QString& n : order) {
         if (reader == "unzip" && n == "税户.dat")
             continue;
         QVERIFY2(readFile(out + "/" + n) == fx.files[n] && QFileInfo::exists(out + "/" + n), qPrintable(n));
@@ -139,15 +142,25 @@ void TestArkellePeers::arkelleReadsWhatPeersWrite_data()
     QTest::addColumn<QString>("password"); // empty: the archive is not encrypted
     QTest::addColumn<bool>("descriptor");  // the writer used data descriptors
     const QStringList files{"taxer.dat", "sub/area.dat"};
-    QTest::newRow("zip -P, deflated, folders") << "zip" << (QStringList{"-q", "-P", "pw", "-r", "{zip}", "taxer.dat", "sub"}) << "pw" << true;
-    QTest::newRow("zip -P, stored") << "zip" << (QStringList{"-q", "-0", "-P", "pw", "{zip}"} + files) << "pw" << true;
-    QTest::newRow("zip -P to a pipe") << "sh" << QStringList{"-c", "zip -q -P pw - taxer.dat sub/area.dat | cat > {zip}"} << "pw" << true;
+    QTest::newRow("zip -P, deflated, folders")
+        << "zip" << (QStringList{"-q", "-P", "pw", "-r", "{zip}", "taxer.dat", "sub"}) << "pw" << true;
+    QTest::newRow("zip -P, stored") << "zip" << (QStringList{"-q", "-0", "-P", "pw", "{zip}"} + files) << "pw"
+                                    << true;
+    QTest::newRow("zip -P to a pipe")
+        << "sh" << QStringList{"-c", "zip -q -P pw - taxer.dat sub/area.dat | cat > {zip}"} << "pw" << true;
     QTest::newRow("zip, no password") << "zip" << (QStringList{"-q", "{zip}"} + files) << "" << false;
-    QTest::newRow("7z ZipCrypto, deflated") << "7z" << (QStringList{"a", "-tzip", "-mem=ZipCrypto", "-ppw", "{zip}"} + files) << "pw" << false;
-    QTest::newRow("7z ZipCrypto, stored") << "7z" << (QStringList{"a", "-tzip", "-mx=0", "-mem=ZipCrypto", "-ppw", "{zip}"} + files) << "pw" << false;
-    QTest::newRow("python, stored") << "python3" << (QStringList{"{py}", "{zip}", "stored", "file"} + files) << "" << false;
-    QTest::newRow("python, deflated") << "python3" << (QStringList{"{py}", "{zip}", "deflated", "file"} + files) << "" << false;
-    QTest::newRow("python to a pipe") << "sh" << QStringList{"-c", "python3 {py} - deflated stream taxer.dat sub/area.dat | cat > {zip}"} << "" << true;
+    QTest::newRow("7z ZipCrypto, deflated")
+        << "7z" << (QStringList{"a", "-tzip", "-mem=ZipCrypto", "-ppw", "{zip}"} + files) << "pw" << false;
+    QTest::newRow("7z ZipCrypto, stored")
+        << "7z" << (QStringList{"a", "-tzip", "-mx=0", "-mem=ZipCrypto", "-ppw", "{zip}"} + files) << "pw"
+        << false;
+    QTest::newRow("python, stored") << "python3" << (QStringList{"{py}", "{zip}", "stored", "file"} + files)
+                                    << "" << false;
+    QTest::newRow("python, deflated")
+        << "python3" << (QStringList{"{py}", "{zip}", "deflated", "file"} + files) << "" << false;
+    QTest::newRow("python to a pipe")
+        << "sh" << QStringList{"-c", "python3 {py} - deflated stream taxer.dat sub/area.dat | cat > {zip}"}
+        << "" << true;
 }
 
 void TestArkellePeers::arkelleReadsWhatPeersWrite()
@@ -162,7 +175,7 @@ void TestArkellePeers::arkelleReadsWhatPeersWrite()
     writeFile(dir.filePath("src/sub/area.dat"), area);
     writeFile(dir.filePath("write.py"), kWritePy);
     const QString zip = dir.filePath("peer.zip");
-    for (QString &a : args)
+    for (QString& a : args)
         a.replace("{zip}", zip).replace("{py}", dir.filePath("write.py"));
     if (!have(args.value(0) == "-c" ? args[1].section(' ', 0, 0) : program))
         QSKIP("writer not installed");

@@ -15,13 +15,14 @@ using namespace kit;
 
 namespace {
 
-QStringList entriesOf(const QString &dir)
+QStringList entriesOf(const QString& dir)
 {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                               QDir::Name);
 }
 
 // A small real package, made by the library itself.
-QByteArray makePackage(const QTemporaryDir &dir, const QString &password)
+QByteArray makePackage(const QTemporaryDir& dir, const QString& password)
 {
     writeFile(dir.filePath("src/taxer.dat"), sampleData(31, 3000));
     writeFile(dir.filePath("src/area.dat"), sampleData(32, 200));
@@ -58,10 +59,14 @@ void TestArkelleRead::destinationFolderIsCreated_data()
     QTest::addColumn<QString>("written"); // password the package was written with
     QTest::addColumn<QString>("given");   // password given to unZip
     QTest::addColumn<bool>("extracted");
-    QTest::newRow("right password") << "pw" << "pw" << true;
-    QTest::newRow("wrong password") << "pw" << "wrong" << false;
-    QTest::newRow("no password for an encrypted package") << "pw" << "" << false;
-    QTest::newRow("unencrypted, any password") << "" << "whatever" << true;
+    QTest::newRow("right password") << "pw"
+                                    << "pw" << true;
+    QTest::newRow("wrong password") << "pw"
+                                    << "wrong" << false;
+    QTest::newRow("no password for an encrypted package") << "pw"
+                                                          << "" << false;
+    QTest::newRow("unencrypted, any password") << ""
+                                               << "whatever" << true;
 }
 
 void TestArkelleRead::destinationFolderIsCreated()
@@ -148,11 +153,16 @@ void TestArkelleRead::badEntriesLeaveNoFile_data()
     QTest::addColumn<bool>("shared");         // a second entry points at the same bytes
     QTest::addColumn<int>("flipAt");          // damage this byte of the stored data; -1: none
     const QByteArray big = sampleData(41, 100000);
-    QTest::newRow("inflates past its declared size") << big << true << qint64(1000) << qint64(-1) << false << -1;
-    QTest::newRow("stored data longer than declared") << big.left(5000) << false << qint64(100) << qint64(-1) << false << -1;
-    QTest::newRow("less data than declared") << big.left(100) << true << qint64(5000) << qint64(-1) << false << -1;
-    QTest::newRow("CRC mismatch") << big.left(5000) << true << qint64(-1) << qint64(0x12345678) << false << -1;
-    QTest::newRow("CRC mismatch, stored") << big.left(5000) << false << qint64(-1) << qint64(0x12345678) << false << -1;
+    QTest::newRow("inflates past its declared size")
+        << big << true << qint64(1000) << qint64(-1) << false << -1;
+    QTest::newRow("stored data longer than declared")
+        << big.left(5000) << false << qint64(100) << qint64(-1) << false << -1;
+    QTest::newRow("less data than declared")
+        << big.left(100) << true << qint64(5000) << qint64(-1) << false << -1;
+    QTest::newRow("CRC mismatch") << big.left(5000) << true << qint64(-1) << qint64(0x12345678) << false
+                                  << -1;
+    QTest::newRow("CRC mismatch, stored")
+        << big.left(5000) << false << qint64(-1) << qint64(0x12345678) << false << -1;
     QTest::newRow("two entries share their data") << big << true << qint64(-1) << qint64(-1) << true << -1;
     QTest::newRow("damaged deflate data") << big << true << qint64(-1) << qint64(-1) << false << 100;
 }
@@ -282,7 +292,7 @@ void TestArkelleRead::fullDiskRemovesPartialFile()
 
     struct rlimit old {};
     ::getrlimit(RLIMIT_FSIZE, &old);
-    auto *oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit tight = old;
     tight.rlim_cur = 256 * 1024;
     ::setrlimit(RLIMIT_FSIZE, &tight);
@@ -299,7 +309,7 @@ void TestArkelleRead::missingOrNullInputs()
 {
     QTemporaryDir dir;
     const QByteArray missing = u8(dir.filePath("missing.zdt"));
-    const char *first = getFirstZipFileName(missing.constData());
+    const char* first = getFirstZipFileName(missing.constData());
     QVERIFY(first != nullptr);
     QCOMPARE(QByteArray(first), QByteArray());
     QVERIFY(getFirstZipFileName(nullptr) != nullptr);

@@ -18,28 +18,28 @@ using namespace kit;
 
 namespace {
 
-void setMtime(const QString &path, const QDateTime &when)
+void setMtime(const QString& path, const QDateTime& when)
 {
     const struct timespec t[2] = {{time_t(when.toSecsSinceEpoch()), 0}, {time_t(when.toSecsSinceEpoch()), 0}};
     QVERIFY(::utimensat(AT_FDCWD, u8(path).constData(), t, 0) == 0);
 }
 
-quint32 dosOf(const QDateTime &t)
+quint32 dosOf(const QDateTime& t)
 {
     const QDate d = t.date();
     const QTime c = t.time();
-    return (quint32((d.year() - 1980) << 9 | d.month() << 5 | d.day()) << 16)
-           | quint32(c.hour() << 11 | c.minute() << 5 | c.second() / 2);
+    return (quint32((d.year() - 1980) << 9 | d.month() << 5 | d.day()) << 16) |
+           quint32(c.hour() << 11 | c.minute() << 5 | c.second() / 2);
 }
 
-quint32 crcOf(const QByteArray &b)
+quint32 crcOf(const QByteArray& b)
 {
-    return quint32(crc32(0, reinterpret_cast<const Bytef *>(b.constData()), uInt(b.size())));
+    return quint32(crc32(0, reinterpret_cast<const Bytef*>(b.constData()), uInt(b.size())));
 }
 
 // Traditional PKWARE decryption, written out here so the test does not
 // trust the library's own.
-QByteArray zipDecrypt(const QByteArray &cipher, const QByteArray &password)
+QByteArray zipDecrypt(const QByteArray& cipher, const QByteArray& password)
 {
     quint32 k[3] = {0x12345678, 0x23456789, 0x34567890};
     const auto crcByte = [](quint32 c, uchar b) {
@@ -64,14 +64,14 @@ QByteArray zipDecrypt(const QByteArray &cipher, const QByteArray &password)
     return plain;
 }
 
-QByteArray rawInflate(const QByteArray &in)
+QByteArray rawInflate(const QByteArray& in)
 {
-    z_stream zs {};
+    z_stream zs{};
     inflateInit2(&zs, -MAX_WBITS);
     QByteArray out(1 << 20, 0);
-    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.constData()));
     zs.avail_in = uInt(in.size());
-    zs.next_out = reinterpret_cast<Bytef *>(out.data());
+    zs.next_out = reinterpret_cast<Bytef*>(out.data());
     zs.avail_out = uInt(out.size());
     const int rc = inflate(&zs, Z_FINISH);
     out.resize(rc == Z_STREAM_END ? qsizetype(zs.total_out) : 0);
@@ -79,7 +79,7 @@ QByteArray rawInflate(const QByteArray &in)
     return out;
 }
 
-QStringList leftovers(const QString &dir)
+QStringList leftovers(const QString& dir)
 {
     return QDir(dir).entryList({"*.arkelle-*"}, QDir::Files | QDir::Hidden);
 }
@@ -137,12 +137,12 @@ void TestArkelleWrite::packageLayout()
     } expected[2] = {{"taxer.dat", taxerData, when, 0x20}, {"area.dat", areaData, when.addDays(1), 0x21}};
     qsizetype at = 0;
     std::vector<quint32> offsets;
-    for (const auto &e : expected) {
+    for (const auto& e : expected) {
         offsets.push_back(quint32(at));
         QCOMPARE(le32(z, at), 0x04034b50u);
-        QCOMPARE(le16(z, at + 4), quint16(20));                 // version needed
+        QCOMPARE(le16(z, at + 4), quint16(20));                    // version needed
         QCOMPARE(le16(z, at + 6), quint16(enc ? 0x0003 : 0x0002)); // encrypted, maximum compression
-        QCOMPARE(le16(z, at + 8), quint16(8));                  // deflated
+        QCOMPARE(le16(z, at + 8), quint16(8));                     // deflated
         QCOMPARE(quint32(le16(z, at + 12)) << 16 | le16(z, at + 10), dosOf(e.mtime));
         QCOMPARE(le32(z, at + 14), crcOf(e.data));
         QCOMPARE(le32(z, at + 22), quint32(e.data.size()));
@@ -162,7 +162,7 @@ void TestArkelleWrite::packageLayout()
     }
     QCOMPARE(le32(z, at), 0x02014b50u);
     for (size_t i = 0; i < 2; ++i) {
-        const auto &e = expected[i];
+        const auto& e = expected[i];
         QCOMPARE(le32(z, at), 0x02014b50u);
         QCOMPARE(le16(z, at + 4), quint16(20)); // made by
         QCOMPARE(le16(z, at + 6), quint16(20)); // needed
@@ -200,7 +200,7 @@ void TestArkelleWrite::updateReplacesOnlyNewerFiles()
     QTemporaryDir dir;
     const QDateTime base(QDate(2022, 3, 4), QTime(5, 6, 8));
     QStringList first;
-    for (const char *n : {"a.dat", "b.dat", "c.dat"}) {
+    for (const char* n : {"a.dat", "b.dat", "c.dat"}) {
         const QString p = dir.filePath(QString("old/") + n);
         writeFile(p, QByteArray("old ") + n);
         setMtime(p, base);
@@ -226,7 +226,8 @@ void TestArkelleWrite::updateReplacesOnlyNewerFiles()
     QCOMPARE(names.strings(), QStringList({"a.dat", replaced ? listedName : "b.dat", "c.dat"}));
     QCOMPARE(readFile(out + "/a.dat"), QByteArray("old a.dat"));
     QCOMPARE(readFile(out + "/c.dat"), QByteArray("old c.dat"));
-    QCOMPARE(readFile(out + "/" + (replaced ? listedName : "b.dat")), replaced ? QByteArray("new b") : QByteArray("old b.dat"));
+    QCOMPARE(readFile(out + "/" + (replaced ? listedName : "b.dat")),
+             replaced ? QByteArray("new b") : QByteArray("old b.dat"));
 
     // A file the package lacks is appended after the kept entries.
     const QString d = dir.filePath("new/d.dat");
@@ -246,8 +247,10 @@ void TestArkelleWrite::skippedPathsAreNotCounted_data()
     QTest::newRow("only a missing file") << QStringList{"missing.dat"} << QStringList();
     QTest::newRow("a folder") << QStringList{"data"} << QStringList();
     QTest::newRow("unreadable file") << QStringList{"data/locked.dat"} << QStringList();
-    QTest::newRow("missing among files") << QStringList{"missing.dat", "data/taxer.dat"} << QStringList{"taxer.dat"};
-    QTest::newRow("same name twice") << QStringList{"data/taxer.dat", "other/TAXER.dat"} << QStringList{"taxer.dat"};
+    QTest::newRow("missing among files")
+        << QStringList{"missing.dat", "data/taxer.dat"} << QStringList{"taxer.dat"};
+    QTest::newRow("same name twice") << QStringList{"data/taxer.dat", "other/TAXER.dat"}
+                                     << QStringList{"taxer.dat"};
 }
 
 void TestArkelleWrite::skippedPathsAreNotCounted()
@@ -262,7 +265,7 @@ void TestArkelleWrite::skippedPathsAreNotCounted()
     if (::geteuid() == 0 && QTest::currentDataTag() == QByteArray("unreadable file"))
         QSKIP("root reads every file");
     QStringList full;
-    for (const QString &p : paths)
+    for (const QString& p : paths)
         full << dir.filePath(p);
     const QString zip = dir.filePath("pkg.zdt");
     QCOMPARE(zipList(full, zip, "pw"), !entries.isEmpty());
@@ -314,7 +317,7 @@ void TestArkelleWrite::fullDiskLeavesOldArchive()
     writeFile(small, "s");
     QByteArray noise(400 * 1024, 0);
     QRandomGenerator rng(7);
-    rng.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    rng.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
     writeFile(big, noise);
     const QString zip = dir.filePath("pkg.zdt");
     QVERIFY(zipList({small}, zip, ""));
@@ -322,7 +325,7 @@ void TestArkelleWrite::fullDiskLeavesOldArchive()
 
     struct rlimit old {};
     ::getrlimit(RLIMIT_FSIZE, &old);
-    auto *oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit tight = old;
     tight.rlim_cur = 64 * 1024;
     ::setrlimit(RLIMIT_FSIZE, &tight);
@@ -386,16 +389,18 @@ void TestArkelleWrite::threadsDoNotInterfere()
                 const QString zip = base + "/p.zip";
                 QFile::remove(zip);
                 good = zipList({base + "/in/f.dat"}, zip, "pw" + QString::number(t)) && lastError().isEmpty();
-                good = good && !zipList({base + "/in/f.dat"}, base + "/none/p.zip", "x") && !lastError().isEmpty();
-                good = good && !unZip(zip, base + "/out", "wrong") && unZip(zip, base + "/out", "pw" + QString::number(t));
+                good = good && !zipList({base + "/in/f.dat"}, base + "/none/p.zip", "x") &&
+                       !lastError().isEmpty();
+                good = good && !unZip(zip, base + "/out", "wrong") &&
+                       unZip(zip, base + "/out", "pw" + QString::number(t));
                 good = good && readFile(base + "/out/f.dat") == data;
-                const char *first = getFirstZipFileName(u8(zip).constData());
+                const char* first = getFirstZipFileName(u8(zip).constData());
                 good = good && QByteArray(first) == "f.dat";
             }
             ok[t] = good;
         });
     }
-    for (auto &th : threads)
+    for (auto& th : threads)
         th.join();
     for (int t = 0; t < kThreads; ++t)
         QVERIFY2(ok[t], qPrintable(QString("thread %1").arg(t)));
@@ -409,10 +414,12 @@ void TestArkelleWrite::wrapper()
     const arkelle::WriteResult good = arkelle::zipList({dir.filePath("taxer.dat")}, zip, "pw");
     QVERIFY(good.written);
     QVERIFY(!good.failed());
-    const arkelle::WriteResult none = arkelle::zipList({dir.filePath("missing")}, dir.filePath("x.zdt"), "pw");
+    const arkelle::WriteResult none =
+        arkelle::zipList({dir.filePath("missing")}, dir.filePath("x.zdt"), "pw");
     QVERIFY(!none.written);
     QVERIFY(!none.failed());
-    const arkelle::WriteResult bad = arkelle::zipFile(dir.filePath("taxer.dat"), dir.filePath("no/x.zdt"), "pw");
+    const arkelle::WriteResult bad =
+        arkelle::zipFile(dir.filePath("taxer.dat"), dir.filePath("no/x.zdt"), "pw");
     QVERIFY(!bad.written);
     QVERIFY(bad.failed());
     QVERIFY(bad.error.contains("no/x.zdt"));

@@ -18,49 +18,55 @@
 
 namespace kit {
 
-inline QByteArray u8(const QString &s) { return s.toUtf8(); }
+inline QByteArray u8(const QString& s)
+{
+    return s.toUtf8();
+}
 
 // A caller-side string list as Corvane would hand it over.
 struct List {
     std::vector<QByteArray> items;
     std::vector<QByteArray> appended;
     bool cleared = false;
-    static int count(void *c) { return int(static_cast<List *>(c)->items.size()); }
-    static const char *item(void *c, int i) { return static_cast<List *>(c)->items[size_t(i)].constData(); }
-    static void clear(void *c)
+    static int count(void* c) { return int(static_cast<List*>(c)->items.size()); }
+    static const char* item(void* c, int i) { return static_cast<List*>(c)->items[size_t(i)].constData(); }
+    static void clear(void* c)
     {
-        auto *l = static_cast<List *>(c);
+        auto* l = static_cast<List*>(c);
         l->cleared = true;
         l->items.clear();
     }
-    static void append(void *c, const char *t) { static_cast<List *>(c)->items.emplace_back(t); }
+    static void append(void* c, const char* t) { static_cast<List*>(c)->items.emplace_back(t); }
     ArkelleStringList abi() { return {this, &count, &item, &clear, &append}; }
     QStringList strings() const
     {
         QStringList out;
-        for (const QByteArray &b : items)
+        for (const QByteArray& b : items)
             out << QString::fromUtf8(b);
         return out;
     }
 };
 
-inline bool zipList(const QStringList &files, const QString &archive, const QString &password)
+inline bool zipList(const QStringList& files, const QString& archive, const QString& password)
 {
     List l;
-    for (const QString &f : files)
+    for (const QString& f : files)
         l.items.push_back(u8(f));
     const ArkelleStringList abi = l.abi();
     return ::zipList(&abi, u8(archive).constData(), u8(password).constData()) != 0;
 }
 
-inline bool unZip(const QString &archive, const QString &dest, const QString &password)
+inline bool unZip(const QString& archive, const QString& dest, const QString& password)
 {
     return ::unZip(u8(archive).constData(), u8(dest).constData(), u8(password).constData()) != 0;
 }
 
-inline QString lastError() { return QString::fromUtf8(arkelleLastError()); }
+inline QString lastError()
+{
+    return QString::fromUtf8(arkelleLastError());
+}
 
-inline void writeFile(const QString &path, const QByteArray &data)
+inline void writeFile(const QString& path, const QByteArray& data)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
@@ -69,7 +75,7 @@ inline void writeFile(const QString &path, const QByteArray &data)
     f.write(data);
 }
 
-inline QByteArray readFile(const QString &path)
+inline QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -94,8 +100,8 @@ struct Run {
 };
 
 // Runs an outside program in dir; code -1 when it cannot be started.
-inline Run run(const QString &program, const QStringList &args, const QString &dir = {},
-               const QByteArray &input = {})
+inline Run run(const QString& program, const QStringList& args, const QString& dir = {},
+               const QByteArray& input = {})
 {
     QProcess p;
     if (!dir.isEmpty())
@@ -114,10 +120,19 @@ inline Run run(const QString &program, const QStringList &args, const QString &d
     return r;
 }
 
-inline bool have(const QString &program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
+inline bool have(const QString& program)
+{
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
 
-inline quint16 le16(const QByteArray &b, qsizetype at) { return quint16(uchar(b[at]) | (uchar(b[at + 1]) << 8)); }
-inline quint32 le32(const QByteArray &b, qsizetype at) { return le16(b, at) | (quint32(le16(b, at + 2)) << 16); }
+inline quint16 le16(const QByteArray& b, qsizetype at)
+{
+    return quint16(uchar(b[at]) | (uchar(b[at + 1]) << 8));
+}
+inline quint32 le32(const QByteArray& b, qsizetype at)
+{
+    return le16(b, at) | (quint32(le16(b, at + 2)) << 16);
+}
 
 // Hand-made archives, unencrypted, for cases no well-behaved writer makes.
 struct Builder {
@@ -132,13 +147,13 @@ struct Builder {
     };
     std::vector<Item> items;
 
-    static QByteArray rawDeflate(const QByteArray &in, int blockTail = 0)
+    static QByteArray rawDeflate(const QByteArray& in, int blockTail = 0)
     {
-        z_stream zs {};
+        z_stream zs{};
         deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
         QByteArray out(int(deflateBound(&zs, uLong(in.size()))) + 64, 0);
-        zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
-        zs.next_out = reinterpret_cast<Bytef *>(out.data());
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.constData()));
+        zs.next_out = reinterpret_cast<Bytef*>(out.data());
         zs.avail_out = uInt(out.size());
         if (blockTail > 0) {
             zs.avail_in = uInt(in.size() - blockTail);
@@ -152,18 +167,19 @@ struct Builder {
         deflateEnd(&zs);
         return out;
     }
-    static void p16(QByteArray &b, quint32 v) { b += char(v & 0xFF), b += char((v >> 8) & 0xFF); }
-    static void p32(QByteArray &b, quint32 v) { p16(b, v & 0xFFFF), p16(b, v >> 16); }
+    static void p16(QByteArray& b, quint32 v) { b += char(v & 0xFF), b += char((v >> 8) & 0xFF); }
+    static void p32(QByteArray& b, quint32 v) { p16(b, v & 0xFFFF), p16(b, v >> 16); }
 
     QByteArray build() const
     {
         QByteArray out, central;
         std::vector<quint32> offsets, crcs, csizes, usizes;
-        for (const Item &it : items) {
+        for (const Item& it : items) {
             const QByteArray body = it.deflate ? rawDeflate(it.data, it.blockTail) : it.data;
-            const quint32 crc = it.crc >= 0 ? quint32(it.crc)
-                                            : quint32(crc32(0, reinterpret_cast<const Bytef *>(it.data.constData()),
-                                                            uInt(it.data.size())));
+            const quint32 crc = it.crc >= 0
+                                    ? quint32(it.crc)
+                                    : quint32(crc32(0, reinterpret_cast<const Bytef*>(it.data.constData()),
+                                                    uInt(it.data.size())));
             const quint32 usize = it.declaredSize >= 0 ? quint32(it.declaredSize) : quint32(it.data.size());
             offsets.push_back(quint32(out.size()));
             crcs.push_back(crc), csizes.push_back(quint32(body.size())), usizes.push_back(usize);
@@ -176,7 +192,7 @@ struct Builder {
             out += body;
         }
         for (size_t i = 0; i < items.size(); ++i) {
-            const Item &it = items[i];
+            const Item& it = items[i];
             const size_t src = it.sameDataAs >= 0 ? size_t(it.sameDataAs) : i;
             p32(central, 0x02014b50), p16(central, 20), p16(central, 20), p16(central, 0);
             p16(central, items[src].deflate ? 8 : 0), p16(central, 0), p16(central, 0x5A21);

@@ -10,7 +10,7 @@
 
 namespace {
 
-void touch(const QString &path)
+void touch(const QString& path)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
@@ -18,7 +18,10 @@ void touch(const QString &path)
     f.write("x");
 }
 
-QByteArray u8(const QString &s) { return s.toUtf8(); }
+QByteArray u8(const QString& s)
+{
+    return s.toUtf8();
+}
 
 } // namespace
 

@@ -53,8 +53,7 @@ inline void stopAll()
         delete t;
 }
 
-template <class W = QWidget>
-W* child(QObject* form, const char* name)
+template <class W = QWidget> W* child(QObject* form, const char* name)
 {
     W* w = form->findChild<W*>(QString::fromLatin1(name));
     if (!w)

@@ -1,8 +1,8 @@
 // The new-user dialog: checks, the stored row, refusals that keep the input.
 #include "app/globals.h"
 #include "app/msgbox.h"
-#include "tests/support/testinstall.h"
 #include "tests/support/dialogdriver.h"
+#include "tests/support/testinstall.h"
 #include "tests/users/userdb.h"
 #include "users/createuser.h"
 #include "users/password.h"
@@ -64,11 +64,30 @@ void TestCreateUser::addsUser_data()
     QTest::addColumn<QString>("storedName");
     QTest::addColumn<QString>("checkedPassword");
 
-    QTest::newRow("plain") << "u1" << "张三" << "secret" << "u1" << "张三" << "secret";
-    QTest::newRow("blanks trimmed") << "  u1 " << " 张三 " << " secret " << "u1" << "张三" << "secret";
-    QTest::newRow("empty name and password") << "u1" << "" << "" << "u1" << "" << "";
-    QTest::newRow("hostile characters") << R"(o'k"%_\)" << R"(O'Brien %_\)" << R"(p'w%_\")" << R"(o'k"%_\)"
-                                        << R"(O'Brien %_\)" << R"(p'w%_\")";
+    QTest::newRow("plain") << "u1"
+                           << "张三"
+                           << "secret"
+                           << "u1"
+                           << "张三"
+                           << "secret";
+    QTest::newRow("blanks trimmed") << "  u1 "
+                                    << " 张三 "
+                                    << " secret "
+                                    << "u1"
+                                    << "张三"
+                                    << "secret";
+    QTest::newRow("empty name and password") << "u1"
+                                             << ""
+                                             << ""
+                                             << "u1"
+                                             << ""
+                                             << "";
+    QTest::newRow("hostile characters") << R"(o'k"%_\)"
+                                        << R"(O'Brien %_\)"
+                                        << R"(p'w%_\")"
+                                        << R"(o'k"%_\)"
+                                        << R"(O'Brien %_\)"
+                                        << R"(p'w%_\")";
 }
 
 void TestCreateUser::addsUser()

@@ -1,8 +1,8 @@
 // Sign-in: code and password against manager, through the dialog's widgets.
 #include "app/globals.h"
 #include "app/msgbox.h"
-#include "tests/support/testinstall.h"
 #include "tests/support/dialogdriver.h"
+#include "tests/support/testinstall.h"
 #include "tests/users/userdb.h"
 #include "users/login.h"
 #include "users/selectuser.h"
@@ -69,19 +69,66 @@ void TestLogin::signIn_data()
     QTest::addColumn<QString>("typedPassword");
     QTest::addColumn<QString>("signedInAs"); // empty: refused
 
-    QTest::newRow("exact") << "u1" << "secret" << "u1" << "secret" << "u1";
-    QTest::newRow("blanks around both") << "u1" << "secret" << "  u1\t " << " secret  " << "u1";
-    QTest::newRow("empty password") << "u1" << "" << "u1" << "" << "u1";
-    QTest::newRow("empty password, one typed") << "u1" << "" << "u1" << "x" << "";
-    QTest::newRow("wrong password") << "u1" << "secret" << "u1" << "Secret" << "";
-    QTest::newRow("password of another user") << "u1" << "secret" << "u2" << "secret" << "";
-    QTest::newRow("empty code") << "u1" << "secret" << "" << "secret" << "";
-    QTest::newRow("code in other case") << "Admin" << "pw" << "aDMIN" << "pw" << "Admin";
-    QTest::newRow("hostile characters") << R"(o'k"%_\)" << R"(p'w%_\")" << R"(o'k"%_\)" << R"(p'w%_\")"
+    QTest::newRow("exact") << "u1"
+                           << "secret"
+                           << "u1"
+                           << "secret"
+                           << "u1";
+    QTest::newRow("blanks around both") << "u1"
+                                        << "secret"
+                                        << "  u1\t "
+                                        << " secret  "
+                                        << "u1";
+    QTest::newRow("empty password") << "u1"
+                                    << ""
+                                    << "u1"
+                                    << ""
+                                    << "u1";
+    QTest::newRow("empty password, one typed") << "u1"
+                                               << ""
+                                               << "u1"
+                                               << "x"
+                                               << "";
+    QTest::newRow("wrong password") << "u1"
+                                    << "secret"
+                                    << "u1"
+                                    << "Secret"
+                                    << "";
+    QTest::newRow("password of another user") << "u1"
+                                              << "secret"
+                                              << "u2"
+                                              << "secret"
+                                              << "";
+    QTest::newRow("empty code") << "u1"
+                                << "secret"
+                                << ""
+                                << "secret"
+                                << "";
+    QTest::newRow("code in other case") << "Admin"
+                                        << "pw"
+                                        << "aDMIN"
+                                        << "pw"
+                                        << "Admin";
+    QTest::newRow("hostile characters") << R"(o'k"%_\)"
+                                        << R"(p'w%_\")"
+                                        << R"(o'k"%_\)"
+                                        << R"(p'w%_\")"
                                         << R"(o'k"%_\)";
-    QTest::newRow("underscore is no wildcard") << "a_c" << "pw" << "abc" << "pw" << "";
-    QTest::newRow("percent is no wildcard") << "a%" << "pw" << "abc" << "pw" << "";
-    QTest::newRow("quote cannot close the literal") << "u1" << "secret" << "u1' OR '1'='1" << "x" << "";
+    QTest::newRow("underscore is no wildcard") << "a_c"
+                                               << "pw"
+                                               << "abc"
+                                               << "pw"
+                                               << "";
+    QTest::newRow("percent is no wildcard") << "a%"
+                                            << "pw"
+                                            << "abc"
+                                            << "pw"
+                                            << "";
+    QTest::newRow("quote cannot close the literal") << "u1"
+                                                    << "secret"
+                                                    << "u1' OR '1'='1"
+                                                    << "x"
+                                                    << "";
 }
 
 void TestLogin::signIn()
@@ -137,7 +184,8 @@ void TestLogin::pickUser()
 {
     QVERIFY(userdb::addUser(QStringLiteral("u1"), QStringLiteral("张三"), QStringLiteral("pw")));
     driver::whenShown<TfrmLogin>(frmLogin, [](TfrmLogin* f) {
-        driver::whenShown<TfrmSelectUser>(frmSelectUser, [](TfrmSelectUser* p) { driver::click(p, "btnOK"); });
+        driver::whenShown<TfrmSelectUser>(frmSelectUser,
+                                          [](TfrmSelectUser* p) { driver::click(p, "btnOK"); });
         f->edtCodeButton->trigger();
         QVERIFY(!frmSelectUser);
         QCOMPARE(f->edtCode->text(), QStringLiteral("u1"));

@@ -4,8 +4,8 @@
 #include "app/dbgrid.h"
 #include "app/globals.h"
 #include "app/msgbox.h"
-#include "tests/support/testinstall.h"
 #include "tests/support/dialogdriver.h"
+#include "tests/support/testinstall.h"
 #include "tests/users/userdb.h"
 #include "users/createuser.h"
 #include "users/selectuser.h"
@@ -65,7 +65,8 @@ private slots:
 void TestSelectUser::listsUsersInCodeOrder()
 {
     for (const char* c : {"b", "C", "a"})
-        QVERIFY(userdb::addUser(QString::fromLatin1(c), QStringLiteral("名") + QString::fromLatin1(c), QString()));
+        QVERIFY(userdb::addUser(QString::fromLatin1(c), QStringLiteral("名") + QString::fromLatin1(c),
+                                QString()));
     driver::whenShown<TfrmSelectUser>(frmSelectUser, [](TfrmSelectUser* f) {
         QCOMPARE(f->windowTitle(), QStringLiteral("选择用户"));
         QCOMPARE(f->size(), QSize(270, 230));
@@ -156,10 +157,10 @@ void TestSelectUser::ctrlDelete_data()
 
     QTest::newRow("cancel keeps") << int(QMessageBox::Cancel) << "" << false << "";
     QTest::newRow("ok deletes") << int(QMessageBox::Ok) << "" << true << "";
-    QTest::newRow("owner of a taxpayer") << int(QMessageBox::Ok) << "taxer" << false
-                                         << QStringLiteral("用户“a”名下还有税户，不能删除！");
-    QTest::newRow("owner of an area") << int(QMessageBox::Ok) << "area" << false
-                                      << QStringLiteral("用户“a”名下还有片区，不能删除！");
+    QTest::newRow("owner of a taxpayer")
+        << int(QMessageBox::Ok) << "taxer" << false << QStringLiteral("用户“a”名下还有税户，不能删除！");
+    QTest::newRow("owner of an area")
+        << int(QMessageBox::Ok) << "area" << false << QStringLiteral("用户“a”名下还有片区，不能删除！");
     QTest::newRow("engine refuses") << int(QMessageBox::Ok) << "trigger" << false
                                     << QStringLiteral("删除用户失败：\r\n管理员不可删除");
 }
@@ -174,9 +175,11 @@ void TestSelectUser::ctrlDelete()
     QVERIFY(userdb::addUser(QStringLiteral("b"), QStringLiteral("乙"), QString()));
     // the owner code in another letter case is still this user's
     if (setup == QLatin1String("taxer"))
-        QVERIFY(execSql("t", "INSERT INTO taxer(mCode, tCode) VALUES(?, ?)", {QStringLiteral("A"), QStringLiteral("T1")}));
+        QVERIFY(execSql("t", "INSERT INTO taxer(mCode, tCode) VALUES(?, ?)",
+                        {QStringLiteral("A"), QStringLiteral("T1")}));
     if (setup == QLatin1String("area"))
-        QVERIFY(execSql("t", "INSERT INTO area(aCode, mCode) VALUES(?, ?)", {QStringLiteral("A1"), QStringLiteral("A")}));
+        QVERIFY(execSql("t", "INSERT INTO area(aCode, mCode) VALUES(?, ?)",
+                        {QStringLiteral("A1"), QStringLiteral("A")}));
     if (setup == QLatin1String("trigger"))
         QVERIFY(execSql("t", "CREATE TRIGGER keep_a BEFORE DELETE ON manager BEGIN "
                              "SELECT RAISE(ABORT, '管理员不可删除'); END"));

@@ -10,9 +10,10 @@ namespace userdb {
 
 inline bool addUser(const QString& code, const QString& name, const QString& password)
 {
-    return execSql(QStringLiteral("test.addUser"),
-                   QStringLiteral("INSERT INTO manager(mCode, mName, mPassword, mWhoInput) VALUES(?, ?, ?, ?)"),
-                   {code, name, hashPassword(password), code});
+    return execSql(
+        QStringLiteral("test.addUser"),
+        QStringLiteral("INSERT INTO manager(mCode, mName, mPassword, mWhoInput) VALUES(?, ?, ?, ?)"),
+        {code, name, hashPassword(password), code});
 }
 
 inline QStringList codes()
