@@ -3,6 +3,7 @@
 #include "app/datamodule.h"
 #include "app/dberror.h"
 #include "app/globals.h"
+#include "app/handler.h"
 #include "app/msgbox.h"
 
 #include <QFont>
@@ -22,16 +23,11 @@ CorvaneApplication::CorvaneApplication(int& argc, char** argv) : QApplication(ar
 
 bool CorvaneApplication::notify(QObject* receiver, QEvent* event)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const DatasetAbort&) {
-        // a check stopped the operation and has said so already
-    } catch (const std::exception& e) {
-        Msg::errorBox(errorMessage(e));
-    } catch (...) {
-        Msg::errorBox(QStringLiteral("程序发生未知错误"));
-    }
-    return false;
+    // The last net: window handlers run through runHandler and rarely let
+    // an error get this far.
+    bool result = false;
+    runHandler([&] { result = QApplication::notify(receiver, event); });
+    return result;
 }
 
 void initApplication(QApplication& app)

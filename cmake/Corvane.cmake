@@ -9,9 +9,16 @@ function(corvane_subsystem target)
     ${CMAKE_CURRENT_SOURCE_DIR}/*.h
     ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc
     ${CMAKE_CURRENT_SOURCE_DIR}/resources/*.qrc)
-  add_library(${target} STATIC ${_src})
-  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(${target} PUBLIC ${ARG_LIBS})
+  if(_src)
+    add_library(${target} STATIC ${_src})
+    target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${ARG_LIBS})
+  else()
+    # a folder whose first files have not landed yet
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${target} INTERFACE ${ARG_LIBS})
+  endif()
 endfunction()
 
 # corvane_tests(LIBS ...): every tst_*.cpp in the current folder becomes one

@@ -8,7 +8,8 @@ PKGS=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools
   qt6-translations-l10n qt6-l10n-tools
   libqt6sql6-sqlite libqt6svg6
-  qt6-charts-dev qt6-pdf-dev
+  qt6-charts-dev qt6-pdf-dev libqt6opengl6-dev
+  fonts-liberation ccache
   libquazip1-qt6-dev zlib1g-dev libsodium-dev libsqlite3-dev sqlite3
   fonts-arphic-uming
   xvfb xauth imagemagick poppler-utils
