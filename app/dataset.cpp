@@ -462,6 +462,7 @@ void Dataset::setValue(int column, const QVariant& value)
     }
     m_buffer[column] = v;
     m_modified[size_t(column)] = true;
+    m_userModified = true;
     emit rowChanged(m_cur);
 }
 

@@ -118,6 +118,14 @@ public:
     // Hooks the window code sets; a before-hook may call abort().
     Hook afterOpen, afterInsert, beforeEdit, beforePost, afterPost, beforeDelete, afterDelete, afterScroll,
         afterCancel;
+    // Runs when writing a row failed after beforePost let it through (the
+    // error then goes on to the caller): undoes what beforePost started.
+    Hook postFailed;
+
+    // Whether the row being edited or added was changed by the user: values
+    // set by afterInsert do not count.  A new row nobody changed is dropped,
+    // not saved, when the cursor leaves it.
+    bool isModified() const { return m_userModified; }
 
     // --- lookup, locate, filter, sort, master ---
     // A read-only text column whose value is source's resultField on the row
@@ -203,6 +211,7 @@ private:
     QVariantList m_buffer;   // edit buffer of the current row
     QVariantList m_original; // the edited row as read, to find it again
     std::vector<bool> m_modified;
+    bool m_userModified = false;
     int m_editData = -1; // m_rows index of the row being edited or added
 
     struct Lookup {

@@ -21,12 +21,15 @@ void Dataset::leaveEditing()
     m_buffer.clear();
     m_original.clear();
     m_modified.clear();
+    m_userModified = false;
     m_state = DatasetState::Browse;
 }
 
 void Dataset::checkBrowseMode()
 {
-    if (isEditing())
+    if (m_state == DatasetState::Insert && !m_userModified)
+        cancel(); // a new row nobody touched is not a record
+    else if (isEditing())
         post();
 }
 
@@ -78,6 +81,7 @@ void Dataset::append()
     emit stateChanged(m_state);
     emit currentChanged(m_cur);
     runHook(afterInsert);
+    m_userModified = false;
     scrolled(true);
 }
 
@@ -140,11 +144,17 @@ void Dataset::post()
     }
 
     if (!sql.isEmpty()) {
-        const int changed = sqlvalue::run(db, sql, vals);
-        if (inserting)
-            m_rows[size_t(dataRow)].rowid = sqlite3_last_insert_rowid(db);
-        else if (changed != 1)
-            throw DbError(QStringLiteral("找不到要保存的记录，它可能已被删除或在别处被修改"));
+        try {
+            const int changed = sqlvalue::run(db, sql, vals);
+            if (inserting)
+                m_rows[size_t(dataRow)].rowid = sqlite3_last_insert_rowid(db);
+            else if (changed != 1)
+                throw DbError(QStringLiteral("找不到要保存的记录，它可能已被删除或在别处被修改"));
+        } catch (...) {
+            if (postFailed)
+                postFailed(*this);
+            throw;
+        }
     }
 
     m_rows[size_t(dataRow)].packed = sqlvalue::pack(m_buffer);

@@ -85,11 +85,19 @@ bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int 
     if (role != Qt::EditRole || !index.isValid() || !m_ds)
         return false;
     const int f = fieldIndex(index.column());
-    if (f < 0 || !(flags(index) & Qt::ItemIsEditable))
+    if (f < 0 || !(flags(index) & Qt::ItemIsEditable) || column(index.column()).kind == ColumnKind::Lookup)
         return false;
-    if (m_ds->recNo() != index.row())
-        m_ds->moveTo(index.row());
-    if (m_ds->recNo() != index.row())
+    return setFieldValue(index.row(), m_ds->field(f).name, value);
+}
+
+bool DatasetModel::setFieldValue(int row, const QString& field, const QVariant& value)
+{
+    const int f = m_ds ? m_ds->fieldIndex(field) : -1;
+    if (f < 0)
+        return false;
+    if (m_ds->recNo() != row)
+        m_ds->moveTo(row);
+    if (m_ds->recNo() != row)
         return false;
     // Unchanged text leaves the row alone, as a grid does.
     if (!m_ds->isEditing() && displayText(m_ds->value(f), m_ds->field(f).kind) == value.toString())
@@ -108,8 +116,12 @@ Qt::ItemFlags DatasetModel::flags(const QModelIndex& index) const
         return Qt::NoItemFlags;
     Qt::ItemFlags fl = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     const int f = fieldIndex(index.column());
-    if (f >= 0 && !column(index.column()).readOnly && !m_ds->field(f).readOnly &&
-        !m_ds->updateTable().isEmpty())
+    if (f < 0)
+        return fl;
+    const GridColumn& gc = column(index.column());
+    // A lookup column edits the key field behind it, not its own read-only text.
+    const bool fieldWritable = !m_ds->field(f).readOnly || gc.kind == ColumnKind::Lookup;
+    if (!gc.readOnly && fieldWritable && !m_ds->updateTable().isEmpty())
         fl |= Qt::ItemIsEditable;
     return fl;
 }

@@ -5,6 +5,12 @@
 #include <QList>
 #include <QPointer>
 
+// How a grid column edits its field (each kind has its delegate in
+// griddelegates.h): plain text, a check box storing 1/0, a drop-down of a
+// dictionary list that accepts other text, a text with an ellipsis button,
+// or a drop-down of another dataset's rows.
+enum class ColumnKind { Plain, Check, Pick, Button, Lookup };
+
 // One grid column: which field it shows and how.
 struct GridColumn {
     QString name;    // component name, e.g. "gridManagermCode"
@@ -13,6 +19,7 @@ struct GridColumn {
     int width = 80;  // pixels
     bool visible = true;
     bool readOnly = false;
+    ColumnKind kind = ColumnKind::Plain;
 };
 
 // The table model every grid uses: the visible rows of a Dataset, one model
@@ -42,6 +49,10 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     // Sorts by several columns at once.
     void sortBy(const QList<QPair<int, Qt::SortOrder>>& columns);
+
+    // Sets a field of a row as a cell edit does: moves there, puts the row
+    // into editing and sets the value.  False when the move or edit was refused.
+    bool setFieldValue(int row, const QString& field, const QVariant& value);
 
     // Display text of a value: null as empty, numbers in plain form.
     static QString displayText(const QVariant& value, FieldDef::Kind kind);

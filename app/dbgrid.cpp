@@ -1,11 +1,15 @@
 #include "app/dbgrid.h"
 
 #include "app/dberror.h"
+#include "app/griddelegates.h"
+#include "app/handler.h"
 #include "app/msgbox.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
 
 DbGrid::DbGrid(QWidget* parent) : QTableView(parent)
 {
@@ -17,7 +21,11 @@ DbGrid::DbGrid(QWidget* parent) : QTableView(parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(false);
+    // The cell editor opens on a click (mouseReleaseEvent), on Enter and on typing.
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DbGrid::headerClicked);
+    connect(qApp, &QApplication::focusChanged, this, &DbGrid::focusMoved);
 }
 
 void DbGrid::setDatasetModel(DatasetModel* model)
@@ -36,7 +44,106 @@ void DbGrid::setDatasetModel(DatasetModel* model)
     if (Dataset* ds = model->dataset())
         m_connections << connect(ds, &Dataset::currentChanged, this, &DbGrid::datasetMoved);
     applyWidths();
+    installDelegates();
     showDatasetRow();
+}
+
+void DbGrid::installDelegates()
+{
+    for (int i = 0; i < m_model->columnCount(); ++i) {
+        QAbstractItemDelegate* old = itemDelegateForColumn(i);
+        QAbstractItemDelegate* d = nullptr;
+        switch (m_model->column(i).kind) {
+        case ColumnKind::Check: d = new CheckDelegate(this); break;
+        case ColumnKind::Pick: d = new PickDelegate(this); break;
+        case ColumnKind::Button: d = new ButtonDelegate(this); break;
+        case ColumnKind::Lookup: d = new LookupDelegate(this); break;
+        case ColumnKind::Plain: break;
+        }
+        setItemDelegateForColumn(i, d);
+        if (old)
+            old->deleteLater();
+    }
+}
+
+void DbGrid::setMultiSelect(bool on)
+{
+    setSelectionMode(on ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
+QList<int> DbGrid::selectedRows() const
+{
+    QList<int> rows;
+    if (selectionModel())
+        for (const QModelIndex& i : selectionModel()->selectedIndexes())
+            if (!rows.contains(i.row()))
+                rows << i.row();
+    std::sort(rows.begin(), rows.end());
+    if (rows.isEmpty() && m_model && m_model->dataset() && m_model->dataset()->recNo() >= 0)
+        rows << m_model->dataset()->recNo();
+    return rows;
+}
+
+void DbGrid::setPickList(const QString& field, const QStringList& items)
+{
+    m_pickLists.insert(field.toLower(), items);
+}
+
+void DbGrid::setButtonHandler(const QString& field, std::function<void()> handler)
+{
+    m_buttonHandlers.insert(field.toLower(), std::move(handler));
+}
+
+void DbGrid::runButton(const QModelIndex& index)
+{
+    if (!m_model || !index.isValid())
+        return;
+    const auto handler = m_buttonHandlers.value(m_model->column(index.column()).field.toLower());
+    if (!handler)
+        return;
+    runHandler([&] {
+        if (currentIndex() != index)
+            setCurrentIndex(index); // moves the dataset (saving an edited row first)
+        if (m_model->dataset() && m_model->dataset()->recNo() == index.row())
+            handler();
+    });
+}
+
+void DbGrid::setLookup(const QString& field, const LookupSpec& spec)
+{
+    m_lookups.insert(field.toLower(), spec);
+}
+
+const DbGrid::LookupSpec* DbGrid::lookup(const QString& field) const
+{
+    auto it = m_lookups.constFind(field.toLower());
+    return it == m_lookups.cend() ? nullptr : &it.value();
+}
+
+void DbGrid::appendRow()
+{
+    Dataset* ds = m_model ? m_model->dataset() : nullptr;
+    if (!ds || !ds->isActive())
+        return;
+    if (m_insertHandler)
+        m_insertHandler();
+    else
+        ds->append();
+}
+
+void DbGrid::focusMoved(QWidget* from, QWidget* to)
+{
+    // Leaving the grid (not for its own cell editor, nor for a dialog or a
+    // popup) drops a new row nobody changed.
+    if (!from || !to || !m_model || !m_model->dataset())
+        return;
+    if (!(from == this || isAncestorOf(from)) || to == this || isAncestorOf(to))
+        return;
+    if (to->window() != window())
+        return;
+    Dataset* ds = m_model->dataset();
+    if (ds->state() == DatasetState::Insert && !ds->isModified())
+        runHandler([ds] { ds->cancel(); });
 }
 
 void DbGrid::setRowSelect(bool on)
@@ -180,8 +287,32 @@ void DbGrid::updateSortIndicator()
     }
 }
 
+void DbGrid::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTableView::mouseReleaseEvent(event);
+    // One click opens the cell editor (a check or button cell handles its own clicks).
+    const QModelIndex idx = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier && idx.isValid() &&
+        idx == currentIndex() && state() != EditingState && m_model &&
+        m_model->column(idx.column()).kind != ColumnKind::Check &&
+        !(m_model->column(idx.column()).kind == ColumnKind::Button &&
+          ButtonDelegate::buttonRect(visualRect(idx)).contains(event->position().toPoint())))
+        edit(idx);
+}
+
 void DbGrid::keyPressEvent(QKeyEvent* event)
 {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && state() != EditingState &&
+        currentIndex().isValid()) {
+        event->accept();
+        edit(currentIndex(), EditKeyPressed, event);
+        return;
+    }
+    if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        runHandler([this] { appendRow(); });
+        return;
+    }
     if (event->key() == Qt::Key_Delete && event->modifiers().testFlag(Qt::ControlModifier)) {
         event->accept();
         Dataset* ds = m_model ? m_model->dataset() : nullptr;
@@ -189,7 +320,7 @@ void DbGrid::keyPressEvent(QKeyEvent* event)
             return;
         if (Msg::show(QMessageBox::Question, QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
                       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok)
-            m_deleteHandler();
+            runHandler(m_deleteHandler);
         return;
     }
     QTableView::keyPressEvent(event);
