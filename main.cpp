@@ -1,5 +1,7 @@
 // Corvane: splash, database, sign-in, then the main window.
+#include "app/globals.h"
 #include "app/startup.h"
+#include "registry/mainwindow.h"
 #include "users/login.h"
 
 #include <QThread>
@@ -24,7 +26,10 @@ int main(int argc, char** argv)
     if (!login())
         return 0; // sign-in cancelled: end without a message
 
-    // The main window arrives with the registry; until then a successful
-    // sign-in ends the program normally.
-    return 0;
+    TfrmMain window;
+    frmMain = &window;
+    window.showMaximized();
+    const int result = app.exec();
+    frmMain = nullptr;
+    return result;
 }
