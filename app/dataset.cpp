@@ -497,6 +497,9 @@ void Dataset::moveTo(int row)
         checkBrowseMode();
         if (isEditing())
             return; // the post was stopped by a check: stay on the row
+        if (m_view.empty())
+            return; // the untouched new row was the only one
+        row = std::min(row, recordCount() - 1); // it may have been dropped
         m_cur = row;
         emit currentChanged(m_cur);
     }

@@ -5,6 +5,7 @@
 #include "app/dberror.h"
 #include "app/sqlvalue.h"
 
+#include <algorithm>
 #include <sqlite3.h>
 
 using sqlvalue::quoteIdent;
@@ -200,11 +201,22 @@ void Dataset::cancel()
     if (!isEditing())
         return;
     if (m_state == DatasetState::Insert) {
-        const int removed = m_cur;
+        // The new row's place in the view (the cursor may have left it).
+        const auto at = std::find(m_view.begin(), m_view.end(), m_editData);
+        if (at == m_view.end()) {
+            m_rows.erase(m_rows.begin() + m_editData);
+            leaveEditing();
+            emit stateChanged(m_state);
+            return;
+        }
+        const int removed = int(at - m_view.begin());
+        const int dataRow = m_editData;
+        // Out of adding before anyone hears of it, so a view that moves its
+        // cursor on the news cannot cancel the same row again.
+        leaveEditing();
         emit rowAboutToBeRemoved(removed);
         m_view.erase(m_view.begin() + removed);
-        m_rows.erase(m_rows.begin() + m_editData);
-        leaveEditing();
+        m_rows.erase(m_rows.begin() + dataRow);
         m_cur = std::min(removed, recordCount() - 1);
         m_bof = m_eof = m_view.empty();
         emit rowRemoved(removed);

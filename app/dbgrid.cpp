@@ -41,7 +41,12 @@ void DbGrid::setDatasetModel(DatasetModel* model)
     m_connections << connect(model, &QAbstractItemModel::modelReset, this, &DbGrid::datasetReset)
                   << connect(model, &QAbstractItemModel::layoutChanged, this, &DbGrid::showDatasetRow)
                   << connect(model, &QAbstractItemModel::rowsInserted, this, &DbGrid::showDatasetRow)
-                  << connect(model, &QAbstractItemModel::rowsRemoved, this, &DbGrid::showDatasetRow);
+                  << connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+                             [this] { m_syncing = true; }) // the view's cursor moves by itself meanwhile
+                  << connect(model, &QAbstractItemModel::rowsRemoved, this, [this] {
+                         m_syncing = false;
+                         showDatasetRow();
+                     });
     if (Dataset* ds = model->dataset())
         m_connections << connect(ds, &Dataset::currentChanged, this, &DbGrid::datasetMoved);
     applyWidths();
