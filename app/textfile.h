@@ -2,7 +2,8 @@
 // Text files the program shares with installations moved from the old
 // system: myapp.ini and errorlog.txt were written in the Chinese code page
 // there.  They are read as UTF-8 when they are valid UTF-8, else as GB18030
-// (which contains GBK), and always written back as UTF-8.
+// (which contains GBK) when they read cleanly as that, and are always written
+// back as UTF-8.
 #include <QByteArray>
 #include <QString>
 

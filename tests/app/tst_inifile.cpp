@@ -76,6 +76,15 @@ void TestIniFile::read_data()
                                      << QString();
     QTest::newRow("missing key") << crlf << QStringLiteral("DataDic") << QStringLiteral("税务状态")
                                  << QString();
+    // GBK from the old system, and UTF-8 with one damaged byte, which must
+    // not be taken for GBK as a whole.
+    QTest::newRow("GBK file") << QByteArray(
+                                     "[DataDic]\r\nrp\xd5\xfd\xb3\xa3\xbb\xa7=\xd5\xfd\xb3\xa3\xbb\xa7\r\n")
+                              << QStringLiteral("DataDic") << QStringLiteral("rp正常户")
+                              << QStringLiteral("正常户");
+    QTest::newRow("UTF-8 with a stray byte")
+        << (QStringLiteral("[DataDic]\r\nrp正常户=正常户\r\n税户类型=甲").toUtf8() + QByteArray("\xff\r\n"))
+        << QStringLiteral("DataDic") << QStringLiteral("rp正常户") << QStringLiteral("正常户");
     QTest::newRow("LF line ends") << QByteArray("[DataDic]\nA=1\nB=2\n") << QStringLiteral("DataDic")
                                   << QStringLiteral("B") << QStringLiteral("2");
     QTest::newRow("BOM") << (QByteArray("\xEF\xBB\xBF") +
