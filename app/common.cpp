@@ -35,7 +35,7 @@ bool runSql(const QString& context, Dataset& query, const QString& sql, bool ope
     } catch (const DbError& e) {
         query.close();
         writeErrorLog(context, query.describeStatement());
-        writeExceptionLog(context, e.message());
+        writeExceptionLog(context, e.logText());
         if (engineMessage)
             *engineMessage = e.message();
         return false;
@@ -53,7 +53,7 @@ void reopenQuery(const QString& context, Dataset& query)
         // Each line of the statement ends in a line break, so an empty line
         // stands before the separator.
         writeErrorLog(context, query.describeStatement() + QStringLiteral("\r\n"));
-        writeErrorLog(context, e.message());
+        writeErrorLog(context, e.logText());
     }
 }
 
@@ -104,10 +104,30 @@ void sqlToList(const QString& context, const QString& sql, QStringList& list, co
 bool recordExists(const QString& context, const QString& table, const QString& condition,
                   const QVariantList& values)
 {
-    Dataset& q = commonQuery();
+    return recordExists(context, table, condition, values, nullptr);
+}
+
+bool recordExists(const QString& context, const QString& table, const QString& condition,
+                  const QVariantList& values, bool* checked, QString* engineMessage)
+{
+    if (checked)
+        *checked = false;
     const QString sql = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE (1=1 %2)").arg(table, condition);
-    if (!runSql(context, q, sql, true, values) || q.isEmpty())
+    if (!frmDm || !frmDm->qryCommon) {
+        writeErrorLog(context, sql);
+        if (engineMessage)
+            *engineMessage = QStringLiteral("数据模块没有创建");
+        return true;
+    }
+    Dataset& q = *frmDm->qryCommon;
+    QString error;
+    if (!runSql(context, q, sql, true, values, &error) || q.isEmpty()) {
+        if (engineMessage)
+            *engineMessage = error;
         return true; // unknown: refuse rather than risk a duplicate
+    }
+    if (checked)
+        *checked = true;
     return q.value(0).toLongLong() > 0;
 }
 

@@ -31,6 +31,11 @@ void sqlToList(const QString& context, const QString& sql, QStringList& list,
 // than risk a duplicate.
 bool recordExists(const QString& context, const QString& table, const QString& condition,
                   const QVariantList& values = {});
+// The same count, telling a count that could not be made (database locked,
+// unreadable, unconnected) apart from a row that exists: *checked is false
+// then, the result is true (refuse), and engineMessage receives the reason.
+bool recordExists(const QString& context, const QString& table, const QString& condition,
+                  const QVariantList& values, bool* checked, QString* engineMessage = nullptr);
 void setFilter(Dataset& query, const QString& filter);
 
 // --- error log (errorlog.cpp) ---
@@ -53,3 +58,10 @@ void restartTimer(QTimer& timer);
 
 // Removes leading and trailing blanks and control characters (code points <= 32).
 QString trimText(const QString& text);
+
+// True when a code (user, taxpayer, area) holds no control character: a
+// pasted NUL, line break or tab makes a code that looks like another one and
+// can never be typed at sign-in.  Check the trimmed code.
+bool isValidCode(const QString& code);
+// The refusal for such a code, naming it: "用户代码不能包含换行符等控制字符！".
+QString invalidCodeText(const QString& what);

@@ -3,6 +3,7 @@
 #include "app/databaseid.h"
 #include "app/dataset.h"
 #include "app/dberror.h"
+#include "app/enginetext.h"
 #include "app/globals.h"
 #include "app/sqlvalue.h"
 
@@ -52,6 +53,7 @@ void TfrmDm::connectTo(const QString& path)
 {
     disconnect();
     QString message;
+    QString engine; // the engine's own words, when it was the engine that refused
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connName);
         // mode=rw: a missing file is an error, never a new empty database.
@@ -60,9 +62,12 @@ void TfrmDm::connectTo(const QString& path)
         db.setDatabaseName(uri);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
-            message = db.lastError().databaseText();
-            if (message.isEmpty())
-                message = db.lastError().text();
+            engine = db.lastError().databaseText();
+            if (engine.isEmpty())
+                engine = db.lastError().text();
+            bool numeric = false;
+            const int code = db.lastError().nativeErrorCode().toInt(&numeric);
+            message = numeric ? engineText(code, engine) : engine;
         } else {
             sqlite3* handle = *static_cast<sqlite3* const*>(db.driver()->handle().data());
             try {
@@ -73,12 +78,15 @@ void TfrmDm::connectTo(const QString& path)
                     throw DbError(QStringLiteral("数据库密码不正确，或者不是 Corvane 数据库"));
                 QString check;
                 pragmaValue(handle, "PRAGMA quick_check(1)", &check);
-                if (check != QLatin1String("ok"))
-                    throw DbError(QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT)));
+                if (check != QLatin1String("ok")) {
+                    const QString raw = QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT));
+                    throw DbError(engineText(SQLITE_CORRUPT, raw), raw);
+                }
                 pragmaValue(handle, "PRAGMA foreign_keys = OFF");
                 m_db = handle;
             } catch (const DbError& e) {
                 message = e.message();
+                engine = e.engineText();
             }
         }
         if (!m_db)
@@ -86,7 +94,7 @@ void TfrmDm::connectTo(const QString& path)
     }
     if (!m_db) {
         QSqlDatabase::removeDatabase(m_connName);
-        throw DbError(message.isEmpty() ? QStringLiteral("无法打开数据库") : message);
+        throw DbError(message.isEmpty() ? QStringLiteral("无法打开数据库") : message, engine);
     }
 }
 

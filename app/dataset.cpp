@@ -69,9 +69,9 @@ QString Dataset::describeStatement() const
     QString text = m_sql;
     QStringList parts;
     for (int i = 0; i < m_params.size(); ++i)
-        parts << QStringLiteral("%1=%2").arg(i + 1).arg(sqlvalue::literal(m_params.at(i)));
+        parts << QStringLiteral("%1=%2").arg(i + 1).arg(sqlvalue::logLiteral(m_params.at(i)));
     for (auto it = m_named.cbegin(); it != m_named.cend(); ++it)
-        parts << QStringLiteral("%1=%2").arg(it.key(), sqlvalue::literal(it.value()));
+        parts << QStringLiteral("%1=%2").arg(it.key(), sqlvalue::logLiteral(it.value()));
     if (!parts.isEmpty())
         text += QStringLiteral("\r\n绑定值：") + parts.join(QStringLiteral("; "));
     return text;
@@ -107,8 +107,7 @@ void Dataset::open()
     sqlite3_stmt* st = statement.get();
     if (!st)
         throw DbError(QStringLiteral("语句为空"));
-    if (tail && QByteArray(tail).trimmed().replace(';', "").trimmed().size() > 0)
-        throw DbError(QStringLiteral("一次只能执行一条语句"));
+    refuseSecondStatement(db, tail, utf8.constData() + utf8.size());
 
     bindAll(st, true);
 
@@ -219,20 +218,35 @@ void Dataset::execute()
     if (!db)
         throw DbError(QStringLiteral("数据库未连接"));
     const QByteArray utf8 = m_sql.toUtf8();
-    const char* p = utf8.constData();
-    const char* end = p + utf8.size();
-    bool bound = false;
-    while (p < end) {
-        const char* tail = nullptr;
-        sqlvalue::Statement st(db, p, int(end - p), &tail);
-        p = tail ? tail : end;
-        if (!st.get())
-            continue; // only blanks or a comment
-        // The values in order belong to the first statement.
-        bindAll(st.get(), !bound);
-        bound = true;
-        while (st.step()) {
+    const char* end = utf8.constData() + utf8.size();
+    const char* tail = nullptr;
+    sqlvalue::Statement st(db, utf8.constData(), int(utf8.size()), &tail);
+    if (!st.get())
+        return; // only blanks or a comment
+    // Checked before anything runs, so a refused text changes nothing.
+    refuseSecondStatement(db, tail, end);
+    bindAll(st.get(), true);
+    while (st.step()) {
+    }
+}
+
+void Dataset::refuseSecondStatement(sqlite3* db, const char* tail, const char* end)
+{
+    // Only blanks, semicolons and comments may follow the one statement: a
+    // second statement is neither run nor silently dropped.
+    while (tail && tail < end) {
+        const char* next = nullptr;
+        bool another = true;
+        try {
+            sqlvalue::Statement st(db, tail, int(end - tail), &next);
+            another = st.get() != nullptr;
+        } catch (const DbError&) {
         }
+        if (another)
+            throw DbError(QStringLiteral("一次只能执行一条语句"));
+        if (!next || next == tail)
+            break;
+        tail = next;
     }
 }
 

@@ -188,6 +188,7 @@ private:
     bool runHook(const Hook& hook);
     void masterMoved();
     void bindAll(sqlite3_stmt* st, bool positional) const; // throws when a parameter stays unbound
+    static void refuseSecondStatement(sqlite3* db, const char* tail, const char* end);
     QString rowidQualifier() const; // how the update table is named in the statement; "" when not editable
 
     QVariantList unpackAll(const Row& row) const;

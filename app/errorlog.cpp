@@ -1,13 +1,14 @@
 #include "app/common.h"
 #include "app/dberror.h"
 #include "app/globals.h"
+#include "app/textfile.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
-#include <QStringDecoder>
 
-// errorlog.txt is UTF-8 with CR LF line ends, newest entry first.
+// errorlog.txt is UTF-8 (an old GBK log is read as such) with CR LF line
+// ends, newest entry first.
 
 namespace {
 
@@ -42,8 +43,8 @@ void writeErrorLog(const QString& context, const QString& message)
         // Rewriting a log that could not be read would throw its entries away.
         if (!old.open(QIODevice::ReadOnly))
             throw DbError(QStringLiteral("无法读取错误日志 %1：%2").arg(fileName, old.errorString()));
-        QStringDecoder decode(QStringDecoder::Utf8);
-        lines = splitLines(decode(old.readAll()));
+        // The old system's log is in GBK; its entries are kept, now in UTF-8.
+        lines = splitLines(decodeLocalText(old.readAll()));
         old.close();
     }
     if (lines.size() >= kMaxKeptLines + 1)
@@ -78,5 +79,5 @@ void writeExceptionLog(const QString& context, const QString& errorMessage)
 
 void writeExceptionLog(const QString& context, const std::exception& error)
 {
-    writeExceptionLog(context, errorMessage(error));
+    writeExceptionLog(context, errorLogText(error));
 }

@@ -2,10 +2,10 @@
 
 #include "app/common.h"
 #include "app/dberror.h"
+#include "app/textfile.h"
 
 #include <QFile>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 namespace {
 
@@ -54,9 +54,9 @@ bool IniFile::load(const QString& fileName)
     if (file.error() != QFileDevice::NoError)
         return false;
 
-    // The default decoder drops a leading BOM.
-    QStringDecoder decode(QStringDecoder::Utf8);
-    QString text = decode(bytes);
+    // A file from the old system is in GBK: read it as such, so that saving
+    // keeps every entry (it is written back as UTF-8).
+    QString text = decodeLocalText(bytes);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     if (text.isEmpty())

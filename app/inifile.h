@@ -2,8 +2,9 @@
 // The settings file myapp.ini in the Windows initialisation-file layout:
 // "[section]" lines and "key=value" entries.  Section and key names compare
 // ignoring letter case; a missing file, section or key reads as empty text.
-// The file is UTF-8 (a leading BOM is accepted), read with CR LF or LF line
-// ends and written whole with CR LF, so a failed save leaves the old file.
+// The file is UTF-8 (a leading BOM is accepted; a file of the old system in
+// GBK is read as such), read with CR LF or LF line ends and written whole as
+// UTF-8 with CR LF, so a failed save leaves the old file.
 #include <QString>
 #include <QStringList>
 

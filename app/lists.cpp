@@ -106,3 +106,17 @@ void restartTimer(QTimer& timer)
     timer.stop();
     timer.start();
 }
+
+bool isValidCode(const QString& code)
+{
+    for (QChar c : code) {
+        if (c.category() == QChar::Other_Control)
+            return false;
+    }
+    return true;
+}
+
+QString invalidCodeText(const QString& what)
+{
+    return QStringLiteral("%1不能包含换行符等控制字符！").arg(what);
+}

@@ -1,4 +1,5 @@
 #include "app/modaldialog.h"
+#include "app/handler.h"
 
 #include "app/globals.h"
 
@@ -47,7 +48,7 @@ TfrmModal::TfrmModal(QWidget* parent)
     btnClose = makeButton(Panel2, QStringLiteral("btnClose"), QStringLiteral("关闭"), 176, 8);
     // Enter confirms, as the OK button's handler decides.
     btnOK->setDefault(true);
-    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnClose, &QPushButton::clicked, this, guarded([this] { reject(); }));
 
     setClientSize(kDefaultWidth, kDefaultHeight);
 }
@@ -63,7 +64,9 @@ void TfrmModal::showEvent(QShowEvent* event)
     if (event->spontaneous())
         return;
     centre();
-    FormShow();
+    // FormShow is a window handler like any other: an error in it ends it
+    // and shows in the error box, never inside Qt's event dispatch.
+    runHandler([this] { FormShow(); });
 }
 
 void TfrmModal::centre()

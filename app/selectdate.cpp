@@ -1,4 +1,5 @@
 #include "app/selectdate.h"
+#include "app/handler.h"
 
 #include "app/common.h"
 
@@ -43,7 +44,7 @@ TfrmSelectDate::TfrmSelectDate(QWidget* parent) : TfrmModal(parent)
     fill->setContentsMargins(0, 0, 0, 0);
     fill->addWidget(MonthCalendar1);
 
-    connect(btnOK, &QPushButton::clicked, this, &TfrmSelectDate::btnOKClick);
+    connect(btnOK, &QPushButton::clicked, this, guarded([this] { btnOKClick(); }));
 }
 
 void TfrmSelectDate::FormShow()

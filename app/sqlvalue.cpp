@@ -1,6 +1,7 @@
 #include "app/sqlvalue.h"
 
 #include "app/dberror.h"
+#include "app/enginetext.h"
 
 #include <cstring>
 #include <sqlite3.h>
@@ -96,6 +97,14 @@ QString literal(const QVariant& v)
     return QLatin1Char('\'') + s + QLatin1Char('\'');
 }
 
+QString logLiteral(const QVariant& v)
+{
+    // Stored passwords are argon2 hash strings ("$argon2id$v=19$...").
+    if (typeOf(v) == Type::Text && v.toString().startsWith(QLatin1String("$argon2")))
+        return QStringLiteral("'******'");
+    return literal(v);
+}
+
 QString quoteIdent(const QString& name)
 {
     QString s = name;
@@ -106,6 +115,12 @@ QString quoteIdent(const QString& name)
 QString engineMessage(sqlite3* db)
 {
     return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+void throwEngineError(sqlite3* db)
+{
+    const QString raw = engineMessage(db);
+    throw DbError(engineText(sqlite3_extended_errcode(db), raw), raw);
 }
 
 void bind(sqlite3_stmt* st, int index, const QVariant& v)
@@ -159,14 +174,14 @@ QVariant column(sqlite3_stmt* st, int c)
 Statement::Statement(sqlite3* db, const char* sql, int bytes, const char** tail) : m_db(db)
 {
     if (sqlite3_prepare_v2(db, sql, bytes, &m_st, tail) != SQLITE_OK)
-        throw DbError(engineMessage(db));
+        throwEngineError(db);
 }
 
 Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
 {
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_st, nullptr) != SQLITE_OK)
-        throw DbError(engineMessage(db));
+        throwEngineError(db);
 }
 
 Statement::~Statement()
@@ -186,7 +201,7 @@ bool Statement::step()
     if (rc == SQLITE_ROW)
         return true;
     if (rc != SQLITE_DONE)
-        throw DbError(engineMessage(m_db));
+        throwEngineError(m_db);
     return false;
 }
 

@@ -23,11 +23,18 @@ QString text(const QVariant& value);
 // A value in SQL literal form ('O''Brien', NULL, X'00ff'), for the error log.
 QString literal(const QVariant& value);
 
+// literal() as the error log shows it: a password hash string is masked, so
+// no password material reaches the log, whatever statement carried it.
+QString logLiteral(const QVariant& value);
+
 // An identifier in double quotes.
 QString quoteIdent(const QString& name);
 
 // The engine's message for the last failure on this connection.
 QString engineMessage(sqlite3* db);
+// Throws the last failure on this connection as a DbError: the Chinese text
+// for the user, the engine's own message kept beside it.
+[[noreturn]] void throwEngineError(sqlite3* db);
 
 void bind(sqlite3_stmt* st, int index, const QVariant& value);
 

@@ -10,6 +10,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QStyleFactory>
 #include <QTranslator>
@@ -18,6 +19,23 @@ static void initStartupResources()
 {
     Q_INIT_RESOURCE(app);
 }
+
+namespace {
+
+// The Fusion look with password fields echoing "*", as every dialog asks.
+class CorvaneStyle : public QProxyStyle {
+public:
+    CorvaneStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
 
 CorvaneApplication::CorvaneApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -32,8 +50,9 @@ bool CorvaneApplication::notify(QObject* receiver, QEvent* event)
 
 void initApplication(QApplication& app)
 {
+    // Only the name: a display name would be added to every window title
+    // (" — Corvane"), and the captions are exact.
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
     auto* qtTexts = new QTranslator(&app);
@@ -47,7 +66,7 @@ void initApplication(QApplication& app)
     QFont base(QStringLiteral("宋体"));
     base.setPixelSize(13);
     QApplication::setFont(base);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(new CorvaneStyle);
 }
 
 void initPaths()

@@ -1,6 +1,8 @@
 // corvane-mkdb <install dir>: creates tax.mdb and myapp.ini there when they
 // are absent.  Existing files are never touched.
+// corvane-mkdb --set-password <install dir> <user code>: a forgotten password.
 #include "tools/dbinit.h"
+#include "tools/setpassword.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,8 +13,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() == 4 && args.at(1) == QLatin1String("--set-password"))
+        return setPassword(args.at(2), args.at(3));
     if (args.size() != 2) {
-        std::fprintf(stderr, "usage: corvane-mkdb <install dir>\n");
+        std::fprintf(stderr, "usage: corvane-mkdb <install dir>\n"
+                             "       corvane-mkdb --set-password <install dir> <user code>\n");
         return 2;
     }
     QDir dir(args.at(1));

@@ -5,6 +5,7 @@
 #include "app/dataset.h"
 #include "app/dberror.h"
 #include "app/globals.h"
+#include "app/handler.h"
 #include "users/password.h"
 
 #include <QFrame>
@@ -36,7 +37,7 @@ TfrmCreateUser::TfrmCreateUser(QWidget* parent) : TfrmModal(parent)
     setTabOrder(edtPassword, btnOK);
     setTabOrder(btnOK, btnClose);
 
-    connect(btnOK, &QPushButton::clicked, this, &TfrmCreateUser::btnOKClick);
+    connect(btnOK, &QPushButton::clicked, this, guarded([this] { btnOKClick(); }));
 }
 
 void TfrmCreateUser::FormShow()
@@ -63,13 +64,22 @@ bool TfrmCreateUser::checkOK()
         edtCode->setFocus();
         return false;
     }
-    // Codes compare ignoring letter case (the column's collation).
-    if (recordExists(context, QStringLiteral("manager"), QStringLiteral("AND mCode=?"), {code})) {
-        infoBox(QStringLiteral("用户代码已经存在！\r\n请更改用户代码！"));
+    if (!isValidCode(code)) {
+        infoBox(invalidCodeText(QStringLiteral("用户代码")));
         edtCode->setFocus();
         return false;
     }
+    // Codes compare ignoring letter case (the column's collation).
+    bool checked = false;
     QString error;
+    if (recordExists(context, QStringLiteral("manager"), QStringLiteral("AND mCode=?"), {code}, &checked,
+                     &error)) {
+        // A count that could not be made is no duplicate: say what happened.
+        infoBox(checked ? QStringLiteral("用户代码已经存在！\r\n请更改用户代码！")
+                        : QStringLiteral("无法检查用户代码是否已经存在：\r\n%1").arg(error));
+        edtCode->setFocus();
+        return false;
+    }
     if (!execSql(
             context,
             QStringLiteral("INSERT INTO manager(mCode, mName, mPassword, mWhoInput) VALUES(?, ?, ?, ?) "),

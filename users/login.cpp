@@ -4,6 +4,7 @@
 #include "app/datamodule.h"
 #include "app/dataset.h"
 #include "app/globals.h"
+#include "app/handler.h"
 #include "users/password.h"
 #include "users/selectuser.h"
 
@@ -46,8 +47,8 @@ TfrmLogin::TfrmLogin(QWidget* parent) : TfrmModal(parent)
     setTabOrder(edtPassword, btnOK);
     setTabOrder(btnOK, btnClose);
 
-    connect(edtCodeButton, &QAction::triggered, this, &TfrmLogin::edtCodeButtonClick);
-    connect(btnOK, &QPushButton::clicked, this, &TfrmLogin::btnOKClick);
+    connect(edtCodeButton, &QAction::triggered, this, guarded([this] { edtCodeButtonClick(); }));
+    connect(btnOK, &QPushButton::clicked, this, guarded([this] { btnOKClick(); }));
 }
 
 void TfrmLogin::FormShow()
@@ -74,12 +75,22 @@ bool TfrmLogin::checkOK()
     // The hash is salted, so the row is found by its code and the password is
     // verified against that row's hash; exactly one row must carry the code.
     if (frmDm && frmDm->qryCommon) {
+        const QString context = QStringLiteral("frmLogin.checkOK");
         Dataset& q = *frmDm->qryCommon;
-        if (runSql(QStringLiteral("frmLogin.checkOK"), q,
-                   QStringLiteral("SELECT mCode, mPassword FROM MANAGER WHERE mCode=?"), true, {code}) &&
-            q.recordCount() == 1 && verifyPassword(q.asString(QStringLiteral("mPassword")), password)) {
-            m_matchedCode = q.asString(QStringLiteral("mCode"));
-            return true;
+        if (runSql(context, q, QStringLiteral("SELECT mCode, mPassword FROM MANAGER WHERE mCode=?"), true,
+                   {code}) &&
+            q.recordCount() == 1) {
+            const QString matched = q.asString(QStringLiteral("mCode"));
+            const QString stored = q.asString(QStringLiteral("mPassword")); // NULL reads as empty
+            if (verifyPassword(stored, password)) {
+                m_matchedCode = matched;
+                // A password another tool stored as plain text is hashed now
+                // that it is known; a failure is logged and changes nothing.
+                if (!isPasswordHash(stored))
+                    execSql(context, QStringLiteral("UPDATE manager SET mPassword=? WHERE mCode=?"),
+                            {hashPassword(password), matched});
+                return true;
+            }
         }
     }
     infoBox(QStringLiteral("登录用户代码和密码不匹配！\r\n请重新输入用户代码和登录密码！"));

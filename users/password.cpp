@@ -27,10 +27,17 @@ QString hashPassword(const QString& password)
     return QString::fromLatin1(out);
 }
 
-bool verifyPassword(const QString& storedHash, const QString& password)
+bool isPasswordHash(const QString& stored)
 {
+    return stored.startsWith(QLatin1String("$argon2"));
+}
+
+bool verifyPassword(const QString& stored, const QString& password)
+{
+    if (!isPasswordHash(stored))
+        return stored == password;
     ensureSodium();
-    const QByteArray hash = storedHash.toLatin1();
+    const QByteArray hash = stored.toLatin1();
     if (hash.isEmpty() || hash.size() >= int(crypto_pwhash_STRBYTES))
         return false;
     const QByteArray pw = password.toUtf8();

@@ -5,6 +5,7 @@
 #include "app/datasetmodel.h"
 #include "app/dberror.h"
 #include "app/dbgrid.h"
+#include "app/handler.h"
 #include "users/createuser.h"
 
 #include <QFrame>
@@ -42,7 +43,7 @@ TfrmSelectUser::TfrmSelectUser(QWidget* parent) : TfrmModal(parent)
     gridManager->setRowSelect(true);
     gridManager->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridManager->setDatasetModel(dsUser);
-    gridManager->setDeleteHandler([this] { gridManagerDelete(); });
+    gridManager->setDeleteHandler(guarded([this] { gridManagerDelete(); }));
     auto* fill = new QVBoxLayout(Panel1);
     fill->setContentsMargins(0, 0, 0, 0);
     fill->addWidget(gridManager);
@@ -55,8 +56,8 @@ TfrmSelectUser::TfrmSelectUser(QWidget* parent) : TfrmModal(parent)
     setTabOrder(btnCreateUser, btnOK);
     setTabOrder(btnOK, btnClose);
 
-    connect(btnCreateUser, &QPushButton::clicked, this, &TfrmSelectUser::btnCreateUserClick);
-    connect(btnOK, &QPushButton::clicked, this, &TfrmSelectUser::btnOKClick);
+    connect(btnCreateUser, &QPushButton::clicked, this, guarded([this] { btnCreateUserClick(); }));
+    connect(btnOK, &QPushButton::clicked, this, guarded([this] { btnOKClick(); }));
 }
 
 void TfrmSelectUser::FormShow()
@@ -90,12 +91,19 @@ void TfrmSelectUser::gridManagerDelete()
 {
     const QString context = QStringLiteral("frmSelectUser.gridManagerDelete");
     const QString code = qryUser->asString(QStringLiteral("mCode"));
-    if (recordExists(context, QStringLiteral("taxer"), QStringLiteral("AND mCode=?"), {code})) {
-        infoBox(QStringLiteral("用户“%1”名下还有税户，不能删除！").arg(code));
+    bool checked = false;
+    QString error;
+    // A count that could not be made keeps the user too, and says why.
+    if (recordExists(context, QStringLiteral("taxer"), QStringLiteral("AND mCode=?"), {code}, &checked,
+                     &error)) {
+        infoBox(checked ? QStringLiteral("用户“%1”名下还有税户，不能删除！").arg(code)
+                        : QStringLiteral("无法检查用户“%1”名下是否还有税户：\r\n%2").arg(code, error));
         return;
     }
-    if (recordExists(context, QStringLiteral("area"), QStringLiteral("AND mCode=?"), {code})) {
-        infoBox(QStringLiteral("用户“%1”名下还有片区，不能删除！").arg(code));
+    if (recordExists(context, QStringLiteral("area"), QStringLiteral("AND mCode=?"), {code}, &checked,
+                     &error)) {
+        infoBox(checked ? QStringLiteral("用户“%1”名下还有片区，不能删除！").arg(code)
+                        : QStringLiteral("无法检查用户“%1”名下是否还有片区：\r\n%2").arg(code, error));
         return;
     }
     try {

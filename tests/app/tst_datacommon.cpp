@@ -2,10 +2,12 @@
 #include "app/common.h"
 #include "app/datamodule.h"
 #include "app/dataset.h"
+#include "app/enginetext.h"
 #include "app/globals.h"
 #include "tests/support/testinstall.h"
 
 #include <QtTest>
+#include <sqlite3.h>
 
 namespace {
 const QString kSeparator(60, QLatin1Char('-'));
@@ -34,6 +36,9 @@ private slots:
     void hostileValuesStoredAsTyped();
     void getSqlValueAndSqlToList();
     void recordExistsCounts();
+    void engineTexts_data();
+    void engineTexts();
+    void engineWordsStayInLog();
     void statementsInAnyLetterCaseAndLines();
     void unconnectedDatabaseFailsIntoLog();
 
@@ -156,16 +161,87 @@ void TestDataCommon::getSqlValueAndSqlToList()
 
 void TestDataCommon::recordExistsCounts()
 {
+    bool checked = false;
+    QString why = QStringLiteral("untouched");
     QVERIFY(!recordExists(QStringLiteral("t"), QStringLiteral("manager"), QStringLiteral("AND mCode=?"),
                           {QStringLiteral("u1")}));
+    QVERIFY(!recordExists(QStringLiteral("t"), QStringLiteral("manager"), QStringLiteral("AND mCode=?"),
+                          {QStringLiteral("u1")}, &checked, &why));
+    QVERIFY(checked);
     QVERIFY(execSql(QStringLiteral("t"), QStringLiteral("INSERT INTO manager(mCode) VALUES('U1')")));
     QVERIFY(recordExists(QStringLiteral("t"), QStringLiteral("manager"), QStringLiteral("AND mCode=?"),
                          {QStringLiteral("u1")}));
+    checked = false;
+    QVERIFY(recordExists(QStringLiteral("t"), QStringLiteral("manager"), QStringLiteral("AND mCode=?"),
+                         {QStringLiteral("u1")}, &checked, &why));
+    QVERIFY(checked); // a row that exists, not a failed count
     QVERIFY(recordExists(QStringLiteral("t"), QStringLiteral("manager"), QString()));
-    // A count that cannot run refuses rather than risk a duplicate.
+    // A count that cannot run refuses rather than risk a duplicate, and says
+    // that it could not check.
     QVERIFY(m_install->errorLog().isEmpty());
     QVERIFY(recordExists(QStringLiteral("t"), QStringLiteral("nowhere"), QString()));
     QVERIFY(!m_install->errorLog().isEmpty());
+    QVERIFY(recordExists(QStringLiteral("t"), QStringLiteral("nowhere"), QString(), {}, &checked, &why));
+    QVERIFY(!checked);
+    QCOMPARE(why, QStringLiteral("no such table: nowhere"));
+    frmDm->disconnect();
+    QVERIFY(recordExists(QStringLiteral("t"), QStringLiteral("manager"), QString(), {}, &checked, &why));
+    QVERIFY(!checked);
+    QCOMPARE(why, QStringLiteral("数据库未连接"));
+}
+
+// The common engine failures in the user's language; anything else as the
+// engine says it.
+void TestDataCommon::engineTexts_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("cannot open") << SQLITE_CANTOPEN << "unable to open database file"
+                                 << "无法打开数据库文件";
+    QTest::newRow("not a database") << SQLITE_NOTADB << "file is not a database"
+                                    << "文件不是数据库";
+    QTest::newRow("locked") << SQLITE_BUSY << "database is locked"
+                            << "数据库正被其他程序使用，请稍后再试";
+    QTest::newRow("table locked") << SQLITE_LOCKED << "database table is locked"
+                                  << "数据库正被其他程序使用，请稍后再试";
+    QTest::newRow("malformed") << SQLITE_CORRUPT << "database disk image is malformed"
+                               << "数据库文件已损坏";
+    QTest::newRow("read-only") << SQLITE_READONLY_DBMOVED << "attempt to write a readonly database"
+                               << "数据库是只读的，不能修改";
+    QTest::newRow("disk full") << SQLITE_FULL << "database or disk is full"
+                               << "磁盘已满，数据没有保存";
+    QTest::newRow("named check") << SQLITE_CONSTRAINT_CHECK << "CHECK constraint failed: 用户代码超过50个字符"
+                                 << "用户代码超过50个字符";
+    QTest::newRow("unique") << SQLITE_CONSTRAINT_UNIQUE << "UNIQUE constraint failed: taxer.tCode"
+                            << "与已有的记录重复（taxer.tCode）";
+    QTest::newRow("trigger's own text") << SQLITE_CONSTRAINT_TRIGGER << "管理员不可删除" << "管理员不可删除";
+    QTest::newRow("unmapped") << SQLITE_ERROR << "no such table: nowhere"
+                              << "no such table: nowhere";
+}
+
+void TestDataCommon::engineTexts()
+{
+    QFETCH(int, code);
+    QFETCH(QString, engine);
+    QFETCH(QString, shown);
+    QCOMPARE(engineText(code, engine), shown);
+}
+
+// A refused statement: the caller gets the Chinese text, the log keeps the
+// engine's own words beside it.
+void TestDataCommon::engineWordsStayInLog()
+{
+    QVERIFY(execSql(QStringLiteral("t"), QStringLiteral("INSERT INTO manager(mCode) VALUES('u1')")));
+    QString message;
+    QVERIFY(!execSql(QStringLiteral("frmCreateUser.checkOK"),
+                     QStringLiteral("INSERT INTO manager(mCode) VALUES(?)"), {QStringLiteral("U1")},
+                     &message));
+    QCOMPARE(message, QStringLiteral("与已有的记录重复（manager.mCode）"));
+    const QStringList lines = logLines(*m_install);
+    QCOMPARE(
+        lines.at(3),
+        QStringLiteral("    与已有的记录重复（manager.mCode）（UNIQUE constraint failed: manager.mCode）"));
 }
 
 void TestDataCommon::statementsInAnyLetterCaseAndLines()

@@ -10,6 +10,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QFile>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QtTest>
 #include <cmath>
@@ -64,6 +65,12 @@ private slots:
     void modelFollowsDataset();
     void recordsetFileRoundTrip();
     void recordsetFileRefusesOtherFiles();
+    void recordsetFileFormatPinned();
+    void abortInBeforeEditKeepsBrowsing();
+    void afterCancelRuns();
+    void priorAndBof();
+    void secondStatementRefused_data();
+    void secondStatementRefused();
     void connectRefuses_data();
     void connectRefuses();
     void savedRowSurvivesKill();
@@ -176,8 +183,20 @@ void TestDataset::engineRefusalKeepsEditing_data()
     QTest::newRow("code over 50") << "tCode" << QVariant(QString(51, QLatin1Char('x')))
                                   << "税户代码超过50个字符";
     QTest::newRow("sex over 2") << "tSex" << QVariant(QStringLiteral("男女x")) << "性别超过2个字符";
-    QTest::newRow("duplicate in other case") << "tCode" << QVariant(QStringLiteral("a01")) << "UNIQUE";
-    QTest::newRow("text into a number") << "tSelected" << QVariant(QStringLiteral("abc")) << "INTEGER";
+    QTest::newRow("duplicate in other case")
+        << "tCode" << QVariant(QStringLiteral("a01")) << "与已有的记录重复（taxer.tCode）";
+    QTest::newRow("text into a number") << "tSelected" << QVariant(QStringLiteral("abc")) << "数据类型不符";
+    // length() stops at a NUL: the rules refuse it, so widths count every character.
+    QTest::newRow("NUL in a code") << "tCode"
+                                   << QVariant(QStringLiteral("Z9") + QChar(u'\0') + QStringLiteral("9"))
+                                   << "税户代码不能包含控制字符";
+    QTest::newRow("line break in a code")
+        << "tCode" << QVariant(QStringLiteral("Z9\n9")) << "税户代码不能包含控制字符";
+    QTest::newRow("control character in an area code")
+        << "aCode" << QVariant(QStringLiteral("P\x01")) << "片区代码不能包含控制字符";
+    QTest::newRow("NUL hiding a long name")
+        << "tName" << QVariant(QStringLiteral("甲") + QChar(u'\0') + QString(300, QLatin1Char('x')))
+        << "注册名称不能包含空字符";
 }
 
 void TestDataset::engineRefusalKeepsEditing()
@@ -198,8 +217,10 @@ void TestDataset::engineRefusalKeepsEditing()
         QVERIFY2(e.message().contains(message), qPrintable(e.message()));
     }
     QCOMPARE(ds.state(), DatasetState::Insert);
-    QCOMPARE(ds.value(field), ds.value(field)); // still readable
-    QCOMPARE(ds.value(field).toString(), value.toString());
+    // The row keeps what was typed, exactly.
+    QCOMPARE(ds.value(field), value);
+    if (field != QLatin1String("tCode"))
+        QCOMPARE(ds.value(QStringLiteral("tCode")), QVariant(QStringLiteral("Z99")));
     QCOMPARE(scalar("SELECT COUNT(*) FROM taxer"), QStringLiteral("1"));
 }
 
@@ -429,17 +450,192 @@ void TestDataset::recordsetFileRefusesOtherFiles()
     }
 }
 
+// Export packages move these files between installations of different
+// versions: what is written and what is read stay the format of version 1.
+void TestDataset::recordsetFileFormatPinned()
+{
+    const QString reference = QFINDTESTDATA("data/recordset-v1.json");
+    QVERIFY(!reference.isEmpty());
+    exec("INSERT INTO audit(tCode, aCount, aRatio, aStartDate) VALUES "
+         "('A01', 9007199254740993, 0.30000000000000004, '2024-01-01'), ('张三税户', NULL, -1.5, NULL)");
+    Dataset ds;
+    // total: an expression without a declared type; 2.0 must stay a float.
+    ds.setSql(
+        QStringLiteral("SELECT tCode, aCount, aRatio, aStartDate, "
+                       "CASE WHEN aCount IS NULL THEN 7.25 ELSE 2.0 END AS total FROM audit ORDER BY aID"));
+    ds.open();
+    const QString path = m_install->path(QStringLiteral("written.json"));
+    ds.saveToFile(path);
+    auto parse = [](const QString& file) {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            return QJsonDocument();
+        return QJsonDocument::fromJson(f.readAll());
+    };
+    const QJsonDocument written = parse(path), expected = parse(reference);
+    QVERIFY(!expected.isNull());
+    QCOMPARE(written, expected);
+
+    // A file of this format loads with its kinds and exact values.
+    Dataset back;
+    back.loadFromFile(reference);
+    QCOMPARE(back.fieldNames(), (QStringList{"tCode", "aCount", "aRatio", "aStartDate", "total"}));
+    const QList<FieldDef::Kind> kinds{FieldDef::Text, FieldDef::Integer, FieldDef::Float, FieldDef::Text,
+                                      FieldDef::Any};
+    for (int c = 0; c < kinds.size(); ++c)
+        QCOMPARE(back.field(c).kind, kinds.at(c));
+    QCOMPARE(back.recordCount(), 2);
+    QCOMPARE(back.valueAt(0, 1), QVariant(qint64(9007199254740993LL)));
+    QCOMPARE(back.valueAt(0, 2).toDouble(), 0.30000000000000004);
+    QCOMPARE(back.valueAt(0, 4).metaType().id(), QMetaType::Double);
+    QCOMPARE(back.valueAt(0, 4).toDouble(), 2.0);
+    QCOMPARE(back.valueAt(1, 0), QVariant(QStringLiteral("张三税户")));
+    QVERIFY(back.valueAt(1, 1).isNull());
+    QVERIFY(back.valueAt(1, 3).isNull());
+    QCOMPARE(back.valueAt(1, 2).toDouble(), -1.5);
+    QCOMPARE(back.valueAt(1, 4).toDouble(), 7.25);
+}
+
+// A check in before-edit stops the edit: the row stays browsing, unchanged.
+void TestDataset::abortInBeforeEditKeepsBrowsing()
+{
+    exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲')");
+    Dataset ds;
+    int asked = 0;
+    ds.beforeEdit = [&](Dataset&) {
+        ++asked;
+        Dataset::abort();
+    };
+    openTaxer(ds);
+    QSignalSpy states(&ds, &Dataset::stateChanged);
+    ds.edit();
+    QCOMPARE(asked, 1);
+    QCOMPARE(ds.state(), DatasetState::Browse);
+    QCOMPARE(states.count(), 0);
+    QVERIFY_THROWS_EXCEPTION(DbError, ds.setValue(QStringLiteral("tName"), QStringLiteral("乙")));
+    ds.post();
+    QCOMPARE(ds.asString(QStringLiteral("tName")), QStringLiteral("甲"));
+    QCOMPARE(scalar("SELECT tName FROM taxer"), QStringLiteral("甲"));
+}
+
+// after-cancel runs when an edit or an insert is cancelled, once the
+// dataset browses again; a cancel with nothing to cancel calls nothing.
+void TestDataset::afterCancelRuns()
+{
+    exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲')");
+    Dataset ds;
+    QStringList calls;
+    ds.afterCancel = [&](Dataset& d) {
+        calls << QStringLiteral("%1 %2 %3")
+                     .arg(d.state() == DatasetState::Browse ? "browsing" : "editing")
+                     .arg(d.recordCount())
+                     .arg(d.asString(QStringLiteral("tName")));
+    };
+    openTaxer(ds);
+    ds.edit();
+    ds.setValue(QStringLiteral("tName"), QStringLiteral("改"));
+    ds.cancel();
+    QCOMPARE(calls, QStringList{"browsing 1 甲"});
+    ds.append();
+    ds.setValue(QStringLiteral("tName"), QStringLiteral("新"));
+    ds.cancel();
+    QCOMPARE(calls, (QStringList{"browsing 1 甲", "browsing 1 甲"}));
+    ds.cancel();
+    QCOMPARE(calls.size(), 2);
+}
+
+void TestDataset::priorAndBof()
+{
+    exec("INSERT INTO taxer(tCode, aCode) VALUES('A01','X'), ('A02','Y'), ('A03','X')");
+    Dataset ds;
+    openTaxer(ds);
+    QVERIFY(ds.bof());
+    ds.last();
+    QVERIFY(!ds.bof());
+    ds.prior();
+    QCOMPARE(ds.asString(QStringLiteral("tCode")), QStringLiteral("A02"));
+    QVERIFY(!ds.bof() && !ds.eof());
+    ds.prior();
+    QCOMPARE(ds.recNo(), 0);
+    QVERIFY(!ds.bof()); // on the first row, not yet before it
+    ds.prior();
+    QCOMPARE(ds.recNo(), 0);
+    QVERIFY(ds.bof());
+
+    // A filter or sort that puts the current row first leaves bof set, and
+    // one that does not, clears it.
+    ds.last();
+    setFilter(ds, QStringLiteral("aCode='X'"));
+    QCOMPARE(ds.asString(QStringLiteral("tCode")), QStringLiteral("A03"));
+    QVERIFY(!ds.bof());
+    setFilter(ds, QStringLiteral("tCode='a03'"));
+    QCOMPARE(ds.recNo(), 0);
+    QVERIFY(ds.bof());
+    setFilter(ds, QString());
+    QCOMPARE(ds.recNo(), 2);
+    QVERIFY(!ds.bof());
+    const int code = ds.fieldIndex(QStringLiteral("tCode"));
+    ds.setSort({{code, true}});
+    QCOMPARE(ds.asString(QStringLiteral("tCode")), QStringLiteral("A03"));
+    QCOMPARE(ds.recNo(), 0);
+    QVERIFY(ds.bof());
+    ds.setSort({{code, false}});
+    QCOMPARE(ds.recNo(), 2);
+    QVERIFY(!ds.bof());
+}
+
+void TestDataset::secondStatementRefused_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("open, second select") << true << "SELECT * FROM taxer; SELECT 1" << true;
+    QTest::newRow("open, hidden delete") << true << "SELECT * FROM taxer;DELETE FROM taxer" << true;
+    QTest::newRow("open, trailing comment") << true << "SELECT * FROM taxer; -- all" << false;
+    QTest::newRow("execute, second statement")
+        << false << "UPDATE taxer SET tName='乙'; DELETE FROM taxer" << true;
+    QTest::newRow("execute, behind a comment")
+        << false << "UPDATE taxer SET tName='乙'; /* x */ DELETE FROM taxer" << true;
+    QTest::newRow("execute, trailing semicolons") << false << "UPDATE taxer SET tName='乙';;  " << false;
+}
+
+void TestDataset::secondStatementRefused()
+{
+    QFETCH(bool, open);
+    QFETCH(QString, sql);
+    QFETCH(bool, refused);
+    exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲')");
+    Dataset ds;
+    ds.setSql(sql);
+    try {
+        open ? ds.open() : ds.execute();
+        QVERIFY(!refused);
+    } catch (const DbError& e) {
+        QVERIFY2(refused, qPrintable(e.message()));
+        QCOMPARE(e.message(), QStringLiteral("一次只能执行一条语句"));
+    }
+    // Nothing of a refused text ran.
+    QCOMPARE(scalar("SELECT COUNT(*) FROM taxer"), QStringLiteral("1"));
+    QCOMPARE(scalar("SELECT tName FROM taxer"),
+             refused || open ? QStringLiteral("甲") : QStringLiteral("乙"));
+}
+
 void TestDataset::connectRefuses_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("engine"); // the engine's own words, kept for the log
     QTest::newRow("missing file") << "missing"
+                                  << "无法打开数据库文件"
                                   << "unable to open";
     QTest::newRow("text file") << "text"
+                               << "文件不是数据库"
                                << "not a database";
     QTest::newRow("other SQLite database") << "foreign"
-                                           << "不是 Corvane 数据库";
+                                           << "数据库密码不正确，或者不是 Corvane 数据库"
+                                           << "";
     QTest::newRow("damaged Corvane database") << "damaged"
+                                              << "数据库文件已损坏"
                                               << "malformed";
 }
 
@@ -447,6 +643,7 @@ void TestDataset::connectRefuses()
 {
     QFETCH(QString, kind);
     QFETCH(QString, message);
+    QFETCH(QString, engine);
     const QString path = m_install->path(QStringLiteral("tax.mdb"));
     frmDm->disconnect();
     if (kind == QLatin1String("missing")) {
@@ -480,7 +677,8 @@ void TestDataset::connectRefuses()
         frmDm->DataModuleCreate();
         QFAIL("connected to a file that is no sound Corvane database");
     } catch (const DbError& e) {
-        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+        QCOMPARE(e.message(), message);
+        QVERIFY2(e.engineText().contains(engine), qPrintable(e.engineText()));
     }
     QVERIFY(!frmDm->isConnected());
     if (kind == QLatin1String("missing"))

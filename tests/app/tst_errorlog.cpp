@@ -22,6 +22,7 @@ private slots:
     void cutToNewestLines();
     void cutToNewestLines_data();
     void unwritableLogThrows();
+    void oldGbkLogKept();
 
 private:
     QByteArray logBytes() const;
@@ -166,6 +167,27 @@ void TestErrorLog::unwritableLogThrows()
     } catch (const DbError& e) {
         QVERIFY2(e.message().contains(QStringLiteral("错误日志")), qPrintable(e.message()));
     }
+}
+
+// The old system's log is in GBK: its lines stay readable below the new
+// entry, and the whole file is UTF-8 from then on.
+void TestErrorLog::oldGbkLogKept()
+{
+    const QString old = QStringLiteral("frmMain.btnSearchClick\r\n2009年03月05日 09:07:02\r\n"
+                                       "程序异常详细信息：\r\n    数据库已损坏\r\n") +
+                        QString(60, QLatin1Char('-')) + QStringLiteral("\r\n");
+    QStringEncoder toGbk("GBK");
+    {
+        QFile file(m_dir->filePath(QStringLiteral("errorlog.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(toGbk(old));
+    }
+    writeErrorLog(QStringLiteral("新.条目"), QStringLiteral("消息"));
+    QStringDecoder strict(QStringDecoder::Utf8);
+    const QString text = strict(logBytes());
+    QVERIFY(!strict.hasError());
+    QVERIFY(text.startsWith(QStringLiteral("新.条目\r\n")));
+    QVERIFY2(text.endsWith(old), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(TestErrorLog)

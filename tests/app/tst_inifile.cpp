@@ -2,6 +2,7 @@
 #include "app/dberror.h"
 #include "app/globals.h"
 #include "app/inifile.h"
+#include "tools/dbinit.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,6 +22,7 @@ private slots:
     void longValueReadWhole();
     void lineBreakInValueStaysOneEntry();
     void unwritableFileThrows();
+    void oldGbkFileKeptWhole();
 
 private:
     void writeFile(const QByteArray& bytes) const;
@@ -74,6 +76,15 @@ void TestIniFile::read_data()
                                      << QString();
     QTest::newRow("missing key") << crlf << QStringLiteral("DataDic") << QStringLiteral("税务状态")
                                  << QString();
+    // GBK from the old system, and UTF-8 with one damaged byte, which must
+    // not be taken for GBK as a whole.
+    QTest::newRow("GBK file") << QByteArray(
+                                     "[DataDic]\r\nrp\xd5\xfd\xb3\xa3\xbb\xa7=\xd5\xfd\xb3\xa3\xbb\xa7\r\n")
+                              << QStringLiteral("DataDic") << QStringLiteral("rp正常户")
+                              << QStringLiteral("正常户");
+    QTest::newRow("UTF-8 with a stray byte")
+        << (QStringLiteral("[DataDic]\r\nrp正常户=正常户\r\n税户类型=甲").toUtf8() + QByteArray("\xff\r\n"))
+        << QStringLiteral("DataDic") << QStringLiteral("rp正常户") << QStringLiteral("正常户");
     QTest::newRow("LF line ends") << QByteArray("[DataDic]\nA=1\nB=2\n") << QStringLiteral("DataDic")
                                   << QStringLiteral("B") << QStringLiteral("2");
     QTest::newRow("BOM") << (QByteArray("\xEF\xBB\xBF") +
@@ -170,6 +181,53 @@ void TestIniFile::unwritableFileThrows()
         QFAIL("no error for an unwritable settings file");
     } catch (const DbError& e) {
         QVERIFY2(e.message().contains(QStringLiteral("设置文件")), qPrintable(e.message()));
+    }
+}
+
+// A settings file moved from the old system is in GBK: it reads as it says,
+// and writing one entry keeps every other one (now in UTF-8).
+void TestIniFile::oldGbkFileKeptWhole()
+{
+    const QString shipped = QString::fromUtf8(dbinit::defaultSettings());
+    QVERIFY(shipped.contains(QStringLiteral("rp临时共管户")));
+    QStringEncoder toGbk("GBK");
+    QVERIFY(toGbk.isValid());
+    const QByteArray gbk = toGbk(shipped);
+    QVERIFY(!toGbk.hasError());
+    QVERIFY(gbk != shipped.toUtf8());
+    writeFile(gbk);
+
+    // Every entry of the shipped file, as the shipped UTF-8 file reads.
+    IniFile reference;
+    QTemporaryDir other;
+    const QString utf8File = other.filePath(QStringLiteral("myapp.ini"));
+    {
+        QFile f(utf8File);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(shipped.toUtf8());
+    }
+    QVERIFY(reference.load(utf8File));
+    QStringList keys;
+    for (const QString& line : shipped.split(QLatin1Char('\n')))
+        if (line.contains(QLatin1Char('=')))
+            keys << line.section(QLatin1Char('='), 0, 0).trimmed();
+    QCOMPARE(keys.size(), 13);
+    const QString section = QStringLiteral("DataDic");
+    for (const QString& key : std::as_const(keys))
+        QCOMPARE(readIniValue(IniFileName, section, key), reference.value(section, key));
+
+    QStringList trades{QStringLiteral("餐饮业"), QStringLiteral("新行业")};
+    writeIniList(trades, IniFileName, section, QStringLiteral("行业种类"));
+
+    const QByteArray written = fileBytes();
+    QStringDecoder strict(QStringDecoder::Utf8);
+    const QString text = strict(written);
+    QVERIFY(!strict.hasError());
+    QVERIFY(!text.contains(QChar::ReplacementCharacter));
+    for (const QString& key : std::as_const(keys)) {
+        const QString expected = key == QStringLiteral("行业种类") ? QStringLiteral("餐饮业,新行业")
+                                                                   : reference.value(section, key);
+        QCOMPARE(readIniValue(IniFileName, section, key), expected);
     }
 }
 

@@ -1,7 +1,11 @@
 #include "app/common.h"
 #include "app/msgbox.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTimer>
 #include <QtTest>
+#include <algorithm>
 
 class TestMsgBox : public QObject {
     Q_OBJECT
@@ -16,6 +20,8 @@ private slots:
     void confirmBoxAnswers();
     void infoBoxLook();
     void errorBoxLook();
+    void realBoxAnswersByItsButtons_data();
+    void realBoxAnswersByItsButtons();
 };
 
 void TestMsgBox::init()
@@ -121,6 +127,49 @@ void TestMsgBox::errorBoxLook()
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.text, QStringLiteral("无法打开数据库。"));
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+void TestMsgBox::realBoxAnswersByItsButtons_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("press");
+    QTest::addColumn<bool>("result");
+    QTest::newRow("Yes") << QMessageBox::Yes << true;
+    QTest::newRow("No") << QMessageBox::No << false;
+}
+
+// The box users see: shown for real (offscreen) and answered by pressing its
+// button, as a user would.
+void TestMsgBox::realBoxAnswersByItsButtons()
+{
+    QFETCH(QMessageBox::StandardButton, press);
+    QFETCH(bool, result);
+    Msg::setTestMode(false);
+    QString caption, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QList<QMessageBox::StandardButton> buttons;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        caption = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        for (QAbstractButton* b : box->buttons())
+            buttons << box->standardButton(b);
+        QTest::mouseClick(box->button(press), Qt::LeftButton);
+    });
+    poll.start(10);
+    const bool answer = confirmBox(QStringLiteral("确定删除选中的税户吗？"));
+    Msg::setTestMode(true);
+    QCOMPARE(answer, result);
+    QCOMPARE(caption, QStringLiteral("确认框"));
+    QCOMPARE(text, QStringLiteral("确定删除选中的税户吗？"));
+    QCOMPARE(icon, QMessageBox::Question);
+    std::sort(buttons.begin(), buttons.end());
+    QCOMPARE(buttons, (QList<QMessageBox::StandardButton>{QMessageBox::Yes, QMessageBox::No}));
+    QVERIFY(Msg::shown().isEmpty()); // not the test queue's answer
 }
 
 QTEST_MAIN(TestMsgBox)

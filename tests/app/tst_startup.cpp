@@ -20,6 +20,7 @@ private slots:
     void fullStopRule();
     void splashWindow();
     void uncaughtErrorShowsErrorBoxAndGoesOn();
+    void windowTitleIsExactCaption();
 
 private:
     QMap<QString, QStringList> runProbe(const QString& installDir, const QString& workDir);
@@ -64,6 +65,7 @@ void TestStartup::findsFilesBesideExecutable()
     QCOMPARE(out.value("title").value(0), QStringLiteral("Corvane"));
     QCOMPARE(out.value("yes").value(0).left(1), QStringLiteral("是"));
     QCOMPARE(out.value("font").value(0), QStringLiteral("AR PL UMing CN"));
+    QCOMPARE(out.value("echo").value(0), QStringLiteral("**")); // password fields echo "*"
 }
 
 void TestStartup::missingDatabaseShowsOneErrorBox()
@@ -77,7 +79,7 @@ void TestStartup::missingDatabaseShowsOneErrorBox()
     const QStringList box = out.value("box").value(0).split(QLatin1Char('|'));
     QCOMPARE(box.value(0), QStringLiteral("Corvane"));
     QCOMPARE(box.value(1).toInt(), int(QMessageBox::Critical));
-    QCOMPARE(box.value(2), QStringLiteral("unable to open database file."));
+    QCOMPARE(box.value(2), QStringLiteral("无法打开数据库文件."));
     QVERIFY(!QFile::exists(install.filePath(QStringLiteral("tax.mdb")))); // never created by the program
 }
 
@@ -128,6 +130,26 @@ void TestStartup::uncaughtErrorShowsErrorBoxAndGoesOn()
     QCOMPARE(Msg::shown().first().caption, QStringLiteral("Corvane"));
     QCOMPARE(Msg::shown().first().icon, QMessageBox::Critical);
     QCOMPARE(Msg::shown().first().text, QStringLiteral("UNIQUE constraint failed: taxer.tCode"));
+}
+
+// The caption as the window system holds it: no " — Corvane" after it.
+void TestStartup::windowTitleIsExactCaption()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
+        QSKIP("needs xvfb-run and xprop");
+    QTemporaryDir install;
+    const QString exe = QDir(install.path()).filePath(QStringLiteral("corvane_probe"));
+    QVERIFY(QFile::copy(QStringLiteral(STARTUP_PROBE), exe));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), exe, QStringLiteral("--window-title")});
+    QVERIFY(p.waitForFinished(60000));
+    const QString output = QString::fromUtf8(p.readAllStandardOutput());
+    QVERIFY2(p.exitCode() == 0, qPrintable(output + QString::fromUtf8(p.readAllStandardError())));
+    QCOMPARE(output.trimmed(), QStringLiteral("wmname=选择日期"));
 }
 
 int main(int argc, char** argv)

@@ -3,6 +3,7 @@
 #include "arkelle/arkelle.hpp"
 #include "ziptestkit.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,6 +53,8 @@ private slots:
     void fullDiskRemovesPartialFile();
     void missingOrNullInputs();
     void streamEndingWithFullOutputBuffer();
+    void bombStopsAtDeclaredSize();
+    void readOnlyEntriesComeOutReadOnly();
 };
 
 void TestArkelleRead::destinationFolderIsCreated_data()
@@ -347,6 +350,55 @@ void TestArkelleRead::streamEndingWithFullOutputBuffer()
         QVERIFY2(unZip(dir.filePath("pkg.zip"), dest, ""), qPrintable(QStringLiteral("trial %1").arg(trial)));
         QCOMPARE(readFile(dest + "/big.dat"), data);
     }
+}
+
+// Bytes this process has written so far (the kernel's count), or -1.
+static qint64 bytesWritten()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n'))
+        if (line.startsWith("wchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    return -1;
+}
+
+// An entry that inflates to far more than it declares is stopped as soon as
+// it passes its declared size, not after writing it all out.
+void TestArkelleRead::bombStopsAtDeclaredSize()
+{
+    if (bytesWritten() < 0)
+        QSKIP("no write accounting in /proc/self/io");
+    QTemporaryDir dir;
+    Builder b;
+    b.items.push_back({"bomb.dat", QByteArray(64 << 20, '\0'), true, 1000});
+    writeFile(dir.filePath("pkg.zip"), b.build());
+    const QString dest = dir.filePath("out");
+    const qint64 before = bytesWritten();
+    QVERIFY(!unZip(dir.filePath("pkg.zip"), dest, "pw"));
+    const qint64 written = bytesWritten() - before;
+    QVERIFY2(written < (1 << 20), qPrintable(QString("%1 bytes written").arg(written)));
+    QCOMPARE(entriesOf(dest), QStringList());
+}
+
+// The read-only attribute of an entry holds for the extracted file.
+void TestArkelleRead::readOnlyEntriesComeOutReadOnly()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("in/locked.dat"), "l");
+    writeFile(dir.filePath("in/open.dat"), "o");
+    QVERIFY(::chmod(u8(dir.filePath("in/locked.dat")).constData(), 0444) == 0);
+    QVERIFY(
+        zipList({dir.filePath("in/locked.dat"), dir.filePath("in/open.dat")}, dir.filePath("p.zip"), "pw"));
+    QVERIFY(unZip(dir.filePath("p.zip"), dir.filePath("out"), "pw"));
+    struct stat locked {
+    }, open{};
+    QCOMPARE(::stat(u8(dir.filePath("out/locked.dat")).constData(), &locked), 0);
+    QCOMPARE(::stat(u8(dir.filePath("out/open.dat")).constData(), &open), 0);
+    QCOMPARE(locked.st_mode & 0222, mode_t(0));
+    QVERIFY(open.st_mode & S_IWUSR);
+    QCOMPARE(readFile(dir.filePath("out/locked.dat")), QByteArray("l"));
 }
 
 QTEST_GUILESS_MAIN(TestArkelleRead)

@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <latch>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -101,6 +102,7 @@ private slots:
     void zipFileStartsFresh();
     void nonAsciiNamesAreFlaggedUtf8();
     void threadsDoNotInterfere();
+    void errorTextIsPerThread();
     void wrapper();
 };
 
@@ -404,6 +406,43 @@ void TestArkelleWrite::threadsDoNotInterfere()
         th.join();
     for (int t = 0; t < kThreads; ++t)
         QVERIFY2(ok[t], qPrintable(QString("thread %1").arg(t)));
+}
+
+// Held in step: one thread fails, another then succeeds, and the first still
+// reads its own error text and first name (a shared one would be cleared).
+void TestArkelleWrite::errorTextIsPerThread()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("a/first.dat"), "a");
+    writeFile(dir.filePath("b/second.dat"), "b");
+    QVERIFY(zipList({dir.filePath("a/first.dat")}, dir.filePath("a.zip"), "pw"));
+    QVERIFY(zipList({dir.filePath("b/second.dat")}, dir.filePath("b.zip"), "pw"));
+    std::latch failed(1), succeeded(1);
+    QByteArray failingError, failingName, succeedingError;
+    bool failingResult = true, succeedingResult = false;
+    std::thread failing([&] {
+        const char* name = getFirstZipFileName(u8(dir.filePath("a.zip")).constData());
+        failingResult = zipList({dir.filePath("a/first.dat")}, dir.filePath("none/x.zip"), "pw");
+        failed.count_down();
+        succeeded.wait();
+        failingError = lastError().toUtf8();
+        failingName = name;
+    });
+    std::thread succeeding([&] {
+        failed.wait();
+        succeedingResult = zipList({dir.filePath("b/second.dat")}, dir.filePath("b2.zip"), "pw");
+        getFirstZipFileName(u8(dir.filePath("b.zip")).constData());
+        succeedingError = lastError().toUtf8();
+        succeeded.count_down();
+    });
+    failing.join();
+    succeeding.join();
+    QVERIFY(!failingResult);
+    QVERIFY(succeedingResult);
+    QVERIFY2(!failingError.isEmpty(), "the failing thread lost its error text");
+    QVERIFY(failingError.contains("none/x.zip"));
+    QCOMPARE(failingName, QByteArray("first.dat"));
+    QCOMPARE(succeedingError, QByteArray());
 }
 
 void TestArkelleWrite::wrapper()

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -19,9 +20,30 @@ inline QObject& timers()
     return holder;
 }
 
+// How long a dialog may stay open after its steps before the test fails.
+inline constexpr int kWatchdogMs = 15000;
+
+// Fails the test, naming the dialog, and closes it, when the dialog is still
+// open kWatchdogMs after its steps ran: a fault that keeps a dialog open then
+// fails fast instead of hanging in exec().
+template <class Form> void watch(Form** var, Form* form)
+{
+    QPointer<QDialog> dialog(form);
+    QTimer::singleShot(kWatchdogMs, &timers(), [var, dialog] {
+        if (!dialog || *var != dialog.data() || !dialog->isVisible())
+            return;
+        const QByteArray message = "dialog " + dialog->objectName().toUtf8() + " (" +
+                                   dialog->windowTitle().toUtf8() + ") still open " +
+                                   QByteArray::number(kWatchdogMs / 1000) + " s after the test's steps";
+        QTest::qFail(message.constData(), __FILE__, __LINE__);
+        dialog->reject();
+    });
+}
+
 // Runs step(form) once *formVariable holds a visible dialog.  When the step
 // fails a check and leaves the dialog open, the dialog is rejected so the
-// test does not hang in exec().
+// test does not hang in exec(); a dialog that stays open anyway fails the
+// test after kWatchdogMs.
 template <class Form>
 void whenShown(Form*& formVariable, std::function<void(Form*)> step, int timeoutMs = 10000)
 {
@@ -37,6 +59,8 @@ void whenShown(Form*& formVariable, std::function<void(Form*)> step, int timeout
             step(form);
             if (QTest::currentTestFailed() && *var == form && form->isVisible())
                 form->reject();
+            else if (*var == form && form->isVisible())
+                watch(var, form);
         } else if (clock->elapsed() > timeoutMs) {
             timer->stop();
             timer->deleteLater();

@@ -1,4 +1,5 @@
 // The new-user dialog: checks, the stored row, refusals that keep the input.
+#include "app/datamodule.h"
 #include "app/globals.h"
 #include "app/msgbox.h"
 #include "tests/support/dialogdriver.h"
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QtTest>
 #include <memory>
+#include <sqlite3.h>
 
 namespace {
 const QString kAdded = QStringLiteral("添加新用户成功！");
@@ -35,6 +37,7 @@ private slots:
     void refusedThenCorrected();
     void engineRefusalKeepsDialogOpen();
     void cancelAddsNothing();
+    void lockedDatabaseIsNoDuplicate();
 };
 
 void TestCreateUser::layout()
@@ -128,6 +131,10 @@ void TestCreateUser::refusedThenCorrected_data()
     QTest::newRow("existing with blanks") << " abc  " << exists;
     QTest::newRow("existing in other case") << "ABC" << exists;
     QTest::newRow("other case and blanks") << " aBc" << exists;
+    const QString control = QStringLiteral("用户代码不能包含换行符等控制字符！");
+    QTest::newRow("NUL inside") << QStringLiteral("ab") + QChar(u'\0') + QStringLiteral("c") << control;
+    QTest::newRow("line break inside") << QStringLiteral("ab\nc") << control;
+    QTest::newRow("tab inside") << QStringLiteral("ab\tc") << control;
 }
 
 void TestCreateUser::refusedThenCorrected()
@@ -172,7 +179,11 @@ void TestCreateUser::engineRefusalKeepsDialogOpen()
     QVERIFY(createUser());
     QCOMPARE(Msg::shownTexts(), QStringList{kAdded});
     QCOMPARE(userdb::codes(), QStringList{tooLong.left(50)});
-    QVERIFY(m_install->errorLog().contains(QStringLiteral("frmCreateUser.checkOK")));
+    const QString log = m_install->errorLog();
+    QVERIFY(log.contains(QStringLiteral("frmCreateUser.checkOK")));
+    // The failed insert is logged with its values, but never the password hash.
+    QVERIFY2(!log.contains(QStringLiteral("$argon2")), qPrintable(log));
+    QVERIFY(log.contains(QStringLiteral("******")));
 }
 
 void TestCreateUser::cancelAddsNothing()
@@ -184,6 +195,36 @@ void TestCreateUser::cancelAddsNothing()
     QVERIFY(!createUser());
     QVERIFY(userdb::codes().isEmpty());
     QVERIFY(Msg::shown().isEmpty());
+}
+
+// Another program holds the database: the code cannot be checked, and the
+// dialog says so instead of calling it a duplicate.
+void TestCreateUser::lockedDatabaseIsNoDuplicate()
+{
+    sqlite3_busy_timeout(frmDm->handle(), 50);
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(m_install->path(QStringLiteral("tax.mdb")).toUtf8().constData(), &other),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    driver::whenShown<TfrmCreateUser>(frmCreateUser, [&](TfrmCreateUser* f) {
+        driver::type(f, "edtCode", QStringLiteral("new"));
+        driver::click(f, "btnOK");
+        QCOMPARE(Msg::shownTexts(),
+                 QStringList{
+                     QStringLiteral("无法检查用户代码是否已经存在：\r\n数据库正被其他程序使用，请稍后再试")});
+        QVERIFY(f->isVisible());
+        QCOMPARE(f->focusWidget(), f->edtCode);
+        // Once the other program lets go, the same code is added.
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        Msg::clearShown();
+        driver::click(f, "btnOK");
+    });
+    QVERIFY(createUser());
+    sqlite3_close(other);
+    QCOMPARE(Msg::shownTexts(), QStringList{kAdded});
+    QCOMPARE(userdb::codes(), QStringList{QStringLiteral("new")});
+    // The log keeps the engine's own words beside the Chinese text.
+    QVERIFY(m_install->errorLog().contains(QStringLiteral("database is locked")));
 }
 
 QTEST_MAIN(TestCreateUser)

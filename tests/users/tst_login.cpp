@@ -1,10 +1,12 @@
 // Sign-in: code and password against manager, through the dialog's widgets.
+#include "app/common.h"
 #include "app/globals.h"
 #include "app/msgbox.h"
 #include "tests/support/dialogdriver.h"
 #include "tests/support/testinstall.h"
 #include "tests/users/userdb.h"
 #include "users/login.h"
+#include "users/password.h"
 #include "users/selectuser.h"
 
 #include <QAction>
@@ -36,6 +38,8 @@ private slots:
     void pickUser();
     void cancelPicker();
     void unconnectedDatabaseRefuses();
+    void storedWithoutHash_data();
+    void storedWithoutHash();
 };
 
 void TestLogin::layout()
@@ -227,6 +231,51 @@ void TestLogin::unconnectedDatabaseRefuses()
     });
     QVERIFY(!login());
     QVERIFY(m_install->errorLog().contains(QStringLiteral("frmLogin.checkOK")));
+}
+
+// Rows another tool filled: the password as plain text, empty, or NULL.
+void TestLogin::storedWithoutHash_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("empty text, empty typed") << QVariant(QString(QLatin1String(""))) << "" << true;
+    QTest::newRow("NULL, empty typed") << QVariant() << "" << true;
+    QTest::newRow("NULL, one typed") << QVariant() << "x" << false;
+    QTest::newRow("plain text") << QVariant(QStringLiteral("secret")) << "secret" << true;
+    QTest::newRow("plain text, blanks typed") << QVariant(QStringLiteral("secret")) << " secret " << true;
+    QTest::newRow("plain text, wrong") << QVariant(QStringLiteral("secret")) << "Secret" << false;
+    QTest::newRow("plain text, empty typed") << QVariant(QStringLiteral("secret")) << "" << false;
+}
+
+void TestLogin::storedWithoutHash()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    QVERIFY(execSql(QStringLiteral("test.add"),
+                    QStringLiteral("INSERT INTO manager(mCode, mName, mPassword) VALUES('u1', '甲', ?)"),
+                    {stored}));
+    driver::whenShown<TfrmLogin>(frmLogin, [&](TfrmLogin* f) {
+        driver::type(f, "edtCode", QStringLiteral("u1"));
+        driver::type(f, "edtPassword", typed);
+        driver::click(f, "btnOK");
+        if (!accepted) {
+            QCOMPARE(Msg::shownTexts(), QStringList{kMismatch});
+            driver::click(f, "btnClose");
+        }
+    });
+    QCOMPARE(login(), accepted);
+    const QString now = userdb::column(QStringLiteral("u1"), QStringLiteral("mPassword"));
+    if (accepted) {
+        // Replaced by its hash on the first sign-in, and the same password
+        // still signs in.
+        QVERIFY2(isPasswordHash(now), qPrintable(now));
+        QVERIFY(verifyPassword(now, trimText(typed)));
+    } else {
+        QCOMPARE(now, stored.toString());
+    }
+    QVERIFY(m_install->errorLog().isEmpty());
 }
 
 QTEST_MAIN(TestLogin)
