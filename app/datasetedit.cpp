@@ -191,10 +191,16 @@ void Dataset::cancel()
         return;
     if (m_state == DatasetState::Insert) {
         const int removed = m_cur;
+        const int dataRow = m_editData;
+        // Out of adding before the views hear of the removal: a grid that
+        // moves its current row off the dropped one must not save it.
+        leaveEditing();
         emit rowAboutToBeRemoved(removed);
         m_view.erase(m_view.begin() + removed);
-        m_rows.erase(m_rows.begin() + m_editData);
-        leaveEditing();
+        m_rows.erase(m_rows.begin() + dataRow);
+        for (int& v : m_view)
+            if (v > dataRow)
+                --v;
         m_cur = std::min(removed, recordCount() - 1);
         m_bof = m_eof = m_view.empty();
         emit rowRemoved(removed);
