@@ -1,16 +1,32 @@
 // corvane-mkdb <install dir>: creates tax.mdb and myapp.ini there when they
 // are absent.  Existing files are never touched.
 #include "tools/dbinit.h"
+#include "tools/demodata.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
 
+// corvane-mkdb --demo <dir>: a demo installation, user "demo" with password
+// "demo" owning a few hundred taxpayers.
+static int makeDemo(const QString& dir)
+{
+    QString error;
+    if (!demodata::createDemo(dir, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("created demo installation in %s (user demo, password demo)\n", qPrintable(dir));
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() == 3 && args.at(1) == QLatin1String("--demo"))
+        return makeDemo(args.at(2));
     if (args.size() != 2) {
         std::fprintf(stderr, "usage: corvane-mkdb <install dir>\n");
         return 2;
