@@ -79,7 +79,8 @@ TfrmArea::TfrmArea(QWidget* parent) : TfrmModal(parent)
     int tag = 0;
     for (QPushButton* b : {btnAdd, btnDel, btnSave, btnCancel}) {
         b->setProperty("tag", ++tag);
-        connect(b, &QPushButton::clicked, this, guarded([this, b] { btnAddClick(b->property("tag").toInt()); }));
+        connect(b, &QPushButton::clicked, this,
+                guarded([this, b] { btnAddClick(b->property("tag").toInt()); }));
     }
 
     auto* fill = new QVBoxLayout(Panel1);
@@ -124,8 +125,8 @@ void TfrmArea::FormShow()
 {
     setWindowTitle(QStringLiteral("管理片区"));
     panelMaintain->show();
-    runSql(QStringLiteral("frmArea.FormShow"), *qryArea, QStringLiteral("SELECT * FROM area WHERE mCode=?"), true,
-           {UserInfo.UserCode});
+    runSql(QStringLiteral("frmArea.FormShow"), *qryArea, QStringLiteral("SELECT * FROM area WHERE mCode=?"),
+           true, {UserInfo.UserCode});
     gridArea->setFocus();
 }
 
@@ -205,9 +206,10 @@ void TfrmArea::qryAreaBeforePost(Dataset& ds)
     // being edited is the one area whose code equals its old code, so a
     // change of letter case alone is not a clash with itself.
     const QString context = QStringLiteral("frmArea.qryAreaBeforePost");
-    const bool exists = adding ? recordExists(context, QStringLiteral("area"), QStringLiteral("AND aCode=?"), {c})
-                               : recordExists(context, QStringLiteral("area"),
-                                              QStringLiteral("AND aCode=? AND aCode<>?"), {c, oldACode});
+    const bool exists =
+        adding ? recordExists(context, QStringLiteral("area"), QStringLiteral("AND aCode=?"), {c})
+               : recordExists(context, QStringLiteral("area"), QStringLiteral("AND aCode=? AND aCode<>?"),
+                              {c, oldACode});
     if (exists) {
         infoBox(QStringLiteral("已经存在片区代码为%1的片区，请更改片区代码！").arg(c));
         Dataset::abort();

@@ -41,7 +41,7 @@ private:
     void showCurrentRow();
     void edtEdited(const QString& field, const QString& text);
 
-    QString oldACode; // aCode of the current row when it went into editing
+    QString oldACode;          // aCode of the current row when it went into editing
     QString m_typingField;     // the field whose edit is being typed into
     bool m_showingRow = false; // the edits are being set from the row
 };

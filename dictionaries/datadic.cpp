@@ -63,9 +63,11 @@ TfrmDataDic::TfrmDataDic(QWidget* parent) : TfrmModal(parent)
     setTabOrder(btnOK, btnClose);
 
     for (QPushButton* b : {btnAdd, btnModify})
-        connect(b, &QPushButton::clicked, this, guarded([this, b] { btnAddClick(b->property("tag").toInt()); }));
+        connect(b, &QPushButton::clicked, this,
+                guarded([this, b] { btnAddClick(b->property("tag").toInt()); }));
     for (QPushButton* b : {RzButton1, btnUp, btnDown})
-        connect(b, &QPushButton::clicked, this, guarded([this, b] { btnUpClick(b->property("tag").toInt()); }));
+        connect(b, &QPushButton::clicked, this,
+                guarded([this, b] { btnUpClick(b->property("tag").toInt()); }));
     // A click, and moving through the list with the keys, both show the item.
     connect(lbItem, &QListWidget::itemClicked, this, guarded([this] { lbItemClick(); }));
     connect(lbItem, &QListWidget::currentRowChanged, this, guarded([this] {
@@ -190,7 +192,8 @@ void TfrmDataDic::btnReadClick()
 {
     QStringList list;
     sqlToList(QStringLiteral("frmDataDic.btnReadClick"),
-              QStringLiteral("SELECT dItemValue FROM datadic WHERE dIdent=? ORDER BY dSort"), list, {dicIdent});
+              QStringLiteral("SELECT dItemValue FROM datadic WHERE dIdent=? ORDER BY dSort"), list,
+              {dicIdent});
     setItems(list);
 }
 
@@ -208,8 +211,9 @@ void TfrmDataDic::btnWriteClick()
     bool ok = execSql(context, QStringLiteral("DELETE FROM datadic WHERE dIdent=?"), {dicIdent}, &message);
     const QStringList list = items();
     for (int i = 0; ok && i < list.size(); ++i)
-        ok = execSql(context, QStringLiteral("INSERT INTO datadic(dIdent, dItemValue, dSort) VALUES(?, ?, ?)"),
-                     {dicIdent, list.at(i), i}, &message);
+        ok =
+            execSql(context, QStringLiteral("INSERT INTO datadic(dIdent, dItemValue, dSort) VALUES(?, ?, ?)"),
+                    {dicIdent, list.at(i), i}, &message);
     if (ok && !connExec(context, QStringLiteral("COMMIT"))) {
         ok = false;
         message = QStringLiteral("无法提交事务");

@@ -33,7 +33,10 @@ public:
     int below(int n) { return n <= 0 ? 0 : int(next() % quint64(n)); }
     int between(int lo, int hi) { return lo + below(hi - lo + 1); }
     bool percent(int p) { return below(100) < p; }
-    template <class T> const T& pick(const std::vector<T>& list) { return list[size_t(below(int(list.size())))]; }
+    template <class T> const T& pick(const std::vector<T>& list)
+    {
+        return list[size_t(below(int(list.size())))];
+    }
 
 private:
     quint64 m_state;
@@ -105,12 +108,13 @@ const Words kSurnames = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵",
 const Words kMaleGiven = {"伟", "强", "磊", "军", "勇", "杰", "涛", "明", "超", "刚", "平", "辉", "鹏", "华",
                           "飞", "鑫", "波", "斌", "宇", "浩", "凯", "健", "俊", "帆", "帅", "旭", "宁", "龙",
                           "林", "建", "国", "志", "文", "海", "庆", "东", "春", "永", "德", "成"};
-const Words kFemaleGiven = {"芳", "娜", "敏", "静", "丽", "艳", "娟", "霞", "燕", "玲", "秀", "英", "华", "慧",
-                            "红", "梅", "琳", "莉", "萍", "雪", "倩", "婷", "兰", "凤", "洁", "琴", "云", "颖",
-                            "玉", "桂", "珍", "晶", "欣", "悦", "月", "春", "佳", "丹", "菊", "荣"};
-const Words kBrands = {"鑫源", "福满", "兴隆", "顺发", "金鼎", "宏达", "聚福", "永盛", "新世纪", "万家",
-                       "吉祥", "众诚", "利民", "惠民", "百信", "泉城", "鲁味", "好运来", "金桥", "和顺",
-                       "恒通", "同乐", "佳和", "天天", "阳光", "红星", "明珠", "开元", "长城", "华联"};
+const Words kFemaleGiven = {"芳", "娜", "敏", "静", "丽", "艳", "娟", "霞", "燕", "玲",
+                            "秀", "英", "华", "慧", "红", "梅", "琳", "莉", "萍", "雪",
+                            "倩", "婷", "兰", "凤", "洁", "琴", "云", "颖", "玉", "桂",
+                            "珍", "晶", "欣", "悦", "月", "春", "佳", "丹", "菊", "荣"};
+const Words kBrands = {"鑫源", "福满", "兴隆", "顺发", "金鼎", "宏达", "聚福", "永盛",   "新世纪", "万家",
+                       "吉祥", "众诚", "利民", "惠民", "百信", "泉城", "鲁味", "好运来", "金桥",   "和顺",
+                       "恒通", "同乐", "佳和", "天天", "阳光", "红星", "明珠", "开元",   "长城",   "华联"};
 const Words kDistricts = {"历下区", "市中区", "槐荫区", "天桥区", "历城区", "长清区"};
 const char* const kRegions[] = {"370102", "370103", "370104", "370105", "370112", "370113"};
 const Words kRoadNames = {"人民", "解放", "建设", "和平", "中山", "新华", "胜利", "文化", "青年",
@@ -120,11 +124,12 @@ const Words kRoadKinds = {"路", "街", "巷", "大街"};
 const Words kMobile = {"130", "131", "132", "133", "135", "136", "137", "138", "139", "150",
                        "151", "152", "155", "158", "159", "186", "187", "188", "189"};
 const Words kRemarks = {"正常营业", "季节性经营", "门面租赁经营", "家庭经营", "雇工经营", "", ""};
-const Words kPlaces = {"城东", "城西", "城南", "城北", "东关", "西关", "南关", "北关", "火车站", "汽车站",
-                       "大明湖", "趵突泉", "千佛山", "泉城广场", "英雄山", "燕山", "七里山", "王官庄", "堤口",
-                       "北园", "洪楼", "山大路", "文化东路", "舜耕", "姚家", "八里洼", "甸柳", "羊头峪",
-                       "辛庄", "工业北路"};
-const Words kAreaKinds = {"片区", "一片", "二片", "三片", "社区片", "市场片", "商业片", "东片", "西片", "中心片"};
+const Words kPlaces = {"城东",   "城西",   "城南",   "城北",   "东关",   "西关",     "南关",     "北关",
+                       "火车站", "汽车站", "大明湖", "趵突泉", "千佛山", "泉城广场", "英雄山",   "燕山",
+                       "七里山", "王官庄", "堤口",   "北园",   "洪楼",   "山大路",   "文化东路", "舜耕",
+                       "姚家",   "八里洼", "甸柳",   "羊头峪", "辛庄",   "工业北路"};
+const Words kAreaKinds = {"片区",   "一片",   "二片", "三片", "社区片",
+                          "市场片", "商业片", "东片", "西片", "中心片"};
 const int kRatioHalves[] = {2, 3, 4, 6, 7, 8, 10, 12}; // 1% ... 6%, in steps of 0.5
 
 // Shop words by trade; a trade the list does not know gets generic ones.
@@ -317,9 +322,10 @@ struct Generator {
 
     bool taxpayers(const std::vector<std::string>& areaCodes)
     {
-        Statement taxer(db, "INSERT INTO taxer(mCode, tCode, tName, tTrade, tSex, tID, taxType, taxStatus, "
-                            "tRegistDate, tRegistAddress, tContacter, tContactTel, tOpenDate, aCode, "
-                            "taxStatusChangeDate, tSelected) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0)");
+        Statement taxer(
+            db, "INSERT INTO taxer(mCode, tCode, tName, tTrade, tSex, tID, taxType, taxStatus, "
+                "tRegistDate, tRegistAddress, tContacter, tContactTel, tOpenDate, aCode, "
+                "taxStatusChangeDate, tSelected) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0)");
         Statement yingye(db, "INSERT INTO yingye(tCode, tStartDate, tEndDate, tRemark) VALUES(?, ?, ?, ?)");
         Statement audit(db, "INSERT INTO audit(tCode, aCount, aRatio, aTax, aStartDate, aEndDate) "
                             "VALUES(?, ?, ?, ?, ?, ?)");
@@ -510,14 +516,16 @@ bool fill(sqlite3* db, const Options& options, Counts* counts, QString* error)
 {
     if (!db)
         return failWith(error, QStringLiteral("数据库未连接"));
-    if (options.taxpayers < 0 || options.areas < 0 || options.detailRows < 0 || options.lastYear < options.firstYear)
+    if (options.taxpayers < 0 || options.areas < 0 || options.detailRows < 0 ||
+        options.lastYear < options.firstYear)
         return failWith(error, QStringLiteral("演示数据的参数无效"));
     // A savepoint works inside a caller's transaction as well as on its own.
     if (!exec(db, "SAVEPOINT demodata"))
         return failWith(error, engineMessage(db));
     // A page cache that holds the growing indexes writes each page once at
     // the end instead of again and again; the caller's size comes back after.
-    const QByteArray restoreCache = "PRAGMA cache_size = " + QByteArray::number(pragmaValue(db, "PRAGMA cache_size"));
+    const QByteArray restoreCache =
+        "PRAGMA cache_size = " + QByteArray::number(pragmaValue(db, "PRAGMA cache_size"));
     exec(db, "PRAGMA cache_size = -262144");
 
     Generator g(db, options);
@@ -601,7 +609,8 @@ bool createDemo(const QString& dir, QString* error)
     {
         OpenFile file(dbPath);
         ok = file.db && exec(file.db, "BEGIN") &&
-             addUser(file.db, QStringLiteral("demo"), QStringLiteral("演示用户"), QStringLiteral("demo"), error) &&
+             addUser(file.db, QStringLiteral("demo"), QStringLiteral("演示用户"), QStringLiteral("demo"),
+                     error) &&
              fill(file.db, Options{}, nullptr, error) && exec(file.db, "COMMIT");
         if (!file.db)
             failWith(error, file.message);

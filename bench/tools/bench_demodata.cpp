@@ -37,14 +37,16 @@ int main(int argc, char** argv)
         return 1;
     }
     const qint64 ms = clock.elapsed();
-    std::printf("filled %d taxpayers, %d areas, %d business periods, %d assessments, %d payments in %lld ms\n",
-                c.taxpayers, c.areas, c.yingye, c.audit, c.tax, static_cast<long long>(ms));
+    std::printf(
+        "filled %d taxpayers, %d areas, %d business periods, %d assessments, %d payments in %lld ms\n",
+        c.taxpayers, c.areas, c.yingye, c.audit, c.tax, static_cast<long long>(ms));
     std::printf("database file %.1f MB\n", double(QFileInfo(path).size()) / (1024.0 * 1024.0));
 
     sqlite3* db = nullptr;
     sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM taxer WHERE mCode=? AND tRegistAddress LIKE ?", -1, &st, nullptr);
+    sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM taxer WHERE mCode=? AND tRegistAddress LIKE ?", -1, &st,
+                       nullptr);
     sqlite3_bind_text(st, 1, "bench", -1, SQLITE_STATIC);
     sqlite3_bind_text(st, 2, "%人民巷%", -1, SQLITE_STATIC);
     if (sqlite3_step(st) == SQLITE_ROW)

@@ -4,8 +4,8 @@
 #include "app/common.h"
 #include "app/datamodule.h"
 #include "app/datasetmodel.h"
-#include "app/dbgrid.h"
 #include "app/dberror.h"
+#include "app/dbgrid.h"
 #include "app/globals.h"
 #include "tests/support/testinstall.h"
 

@@ -102,34 +102,47 @@ void TestDataDic::listOperations_data()
 
     const QStringList abc{"A", "B", "C"};
     const int yes = QMessageBox::Yes, no = QMessageBox::No;
-    QTest::newRow("add appends and selects") << abc << -1 << "D" << "btnAdd" << 0 << QStringList{"A", "B", "C", "D"}
-                                             << 3 << "";
-    QTest::newRow("add trims blanks") << abc << -1 << "  D " << "btnAdd" << 0 << QStringList{"A", "B", "C", "D"} << 3
-                                      << "";
-    QTest::newRow("add blanks only") << abc << -1 << "   " << "btnAdd" << 0 << abc << -1
-                                     << QStringLiteral("请输入可能取的值！");
-    QTest::newRow("add duplicate") << abc << 0 << "A" << "btnAdd" << 0 << QStringList{"A", "B", "C", "A"} << 3 << "";
-    QTest::newRow("add quote") << abc << -1 << "O'Neil" << "btnAdd" << 0 << QStringList{"A", "B", "C", "O'Neil"}
-                               << 3 << "";
-    QTest::newRow("enter adds") << abc << -1 << "D" << "enter" << 0 << QStringList{"A", "B", "C", "D"} << 3 << "";
-    QTest::newRow("modify selected") << abc << 1 << "X" << "btnModify" << 0 << QStringList{"A", "X", "C"} << 1
-                                     << "";
-    QTest::newRow("modify without selection") << abc << -1 << "X" << "btnModify" << 0 << abc << -1 << "";
-    QTest::newRow("modify empty") << abc << 1 << "" << "btnModify" << 0 << abc << 1
-                                  << QStringLiteral("请输入可能取的值！");
-    QTest::newRow("delete yes") << abc << 1 << "" << "RzButton1" << yes << QStringList{"A", "C"} << 1
+    QTest::newRow("add appends and selects") << abc << -1 << "D"
+                                             << "btnAdd" << 0 << QStringList{"A", "B", "C", "D"} << 3 << "";
+    QTest::newRow("add trims blanks") << abc << -1 << "  D "
+                                      << "btnAdd" << 0 << QStringList{"A", "B", "C", "D"} << 3 << "";
+    QTest::newRow("add blanks only") << abc << -1 << "   "
+                                     << "btnAdd" << 0 << abc << -1 << QStringLiteral("请输入可能取的值！");
+    QTest::newRow("add duplicate") << abc << 0 << "A"
+                                   << "btnAdd" << 0 << QStringList{"A", "B", "C", "A"} << 3 << "";
+    QTest::newRow("add quote") << abc << -1 << "O'Neil"
+                               << "btnAdd" << 0 << QStringList{"A", "B", "C", "O'Neil"} << 3 << "";
+    QTest::newRow("enter adds") << abc << -1 << "D"
+                                << "enter" << 0 << QStringList{"A", "B", "C", "D"} << 3 << "";
+    QTest::newRow("modify selected") << abc << 1 << "X"
+                                     << "btnModify" << 0 << QStringList{"A", "X", "C"} << 1 << "";
+    QTest::newRow("modify without selection") << abc << -1 << "X"
+                                              << "btnModify" << 0 << abc << -1 << "";
+    QTest::newRow("modify empty") << abc << 1 << ""
+                                  << "btnModify" << 0 << abc << 1 << QStringLiteral("请输入可能取的值！");
+    QTest::newRow("delete yes") << abc << 1 << ""
+                                << "RzButton1" << yes << QStringList{"A", "C"} << 1
                                 << QStringLiteral("删除当前项:B？");
-    QTest::newRow("delete no") << abc << 1 << "" << "RzButton1" << no << abc << 1 << QStringLiteral("删除当前项:B？");
-    QTest::newRow("delete last") << abc << 2 << "" << "RzButton1" << yes << QStringList{"A", "B"} << 1
+    QTest::newRow("delete no") << abc << 1 << ""
+                               << "RzButton1" << no << abc << 1 << QStringLiteral("删除当前项:B？");
+    QTest::newRow("delete last") << abc << 2 << ""
+                                 << "RzButton1" << yes << QStringList{"A", "B"} << 1
                                  << QStringLiteral("删除当前项:C？");
-    QTest::newRow("delete only item") << QStringList{"A"} << 0 << "" << "RzButton1" << yes << QStringList{} << -1
-                                      << QStringLiteral("删除当前项:A？");
-    QTest::newRow("delete without selection") << abc << -1 << "" << "RzButton1" << yes << abc << -1 << "";
-    QTest::newRow("up") << abc << 2 << "" << "btnUp" << 0 << QStringList{"A", "C", "B"} << 1 << "";
-    QTest::newRow("up on first") << abc << 0 << "" << "btnUp" << 0 << abc << 0 << "";
-    QTest::newRow("up without selection") << abc << -1 << "" << "btnUp" << 0 << abc << -1 << "";
-    QTest::newRow("down") << abc << 0 << "" << "btnDown" << 0 << QStringList{"B", "A", "C"} << 1 << "";
-    QTest::newRow("down on last") << abc << 2 << "" << "btnDown" << 0 << abc << 2 << "";
+    QTest::newRow("delete only item")
+        << QStringList{"A"} << 0 << ""
+        << "RzButton1" << yes << QStringList{} << -1 << QStringLiteral("删除当前项:A？");
+    QTest::newRow("delete without selection") << abc << -1 << ""
+                                              << "RzButton1" << yes << abc << -1 << "";
+    QTest::newRow("up") << abc << 2 << ""
+                        << "btnUp" << 0 << QStringList{"A", "C", "B"} << 1 << "";
+    QTest::newRow("up on first") << abc << 0 << ""
+                                 << "btnUp" << 0 << abc << 0 << "";
+    QTest::newRow("up without selection") << abc << -1 << ""
+                                          << "btnUp" << 0 << abc << -1 << "";
+    QTest::newRow("down") << abc << 0 << ""
+                          << "btnDown" << 0 << QStringList{"B", "A", "C"} << 1 << "";
+    QTest::newRow("down on last") << abc << 2 << ""
+                                  << "btnDown" << 0 << abc << 2 << "";
 }
 
 void TestDataDic::listOperations()
@@ -149,7 +162,8 @@ void TestDataDic::listOperations()
         QCOMPARE(f->items(), start);
         if (select >= 0) {
             QListWidget* lb = f->lbItem;
-            QTest::mouseClick(lb->viewport(), Qt::LeftButton, {}, lb->visualItemRect(lb->item(select)).center());
+            QTest::mouseClick(lb->viewport(), Qt::LeftButton, {},
+                              lb->visualItemRect(lb->item(select)).center());
             QCOMPARE(f->edtItem->text(), start.at(select)); // a click copies the item
         }
         driver::type(f, "edtItem", entry);
@@ -218,9 +232,12 @@ void TestDataDic::searchBoxFollows_data()
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("afterwards");
 
-    QTest::newRow("kept item stays chosen") << "餐饮业" << "餐饮业";
-    QTest::newRow("deleted item falls back to empty") << "批发零售业" << "";
-    QTest::newRow("nothing chosen") << "" << "";
+    QTest::newRow("kept item stays chosen") << "餐饮业"
+                                            << "餐饮业";
+    QTest::newRow("deleted item falls back to empty") << "批发零售业"
+                                                      << "";
+    QTest::newRow("nothing chosen") << ""
+                                    << "";
 }
 
 // The search box takes the new list with its empty first item at once.

@@ -96,7 +96,8 @@ void TestDemoData::rowsAreSane()
     QCOMPARE(c.yingye + c.audit + c.tax, 333);
     QCOMPARE(count("SELECT COUNT(*) FROM taxer WHERE mCode='u1'"), 40);
     QCOMPARE(count("SELECT COUNT(*) FROM area WHERE mCode='u1'"), 6);
-    QCOMPARE(count("SELECT (SELECT COUNT(*) FROM yingye) + (SELECT COUNT(*) FROM audit) + (SELECT COUNT(*) FROM tax)"),
+    QCOMPARE(count("SELECT (SELECT COUNT(*) FROM yingye) + (SELECT COUNT(*) FROM audit) + (SELECT COUNT(*) "
+                   "FROM tax)"),
              333);
     QCOMPARE(count("SELECT COUNT(*) FROM audit"), c.audit);
 
@@ -107,28 +108,35 @@ void TestDemoData::rowsAreSane()
     QCOMPARE(count("SELECT COUNT(*) FROM taxer WHERE aCode IS NULL OR aCode NOT IN "
                    "(SELECT aCode FROM area WHERE mCode='u1')"),
              0);
-    QCOMPARE(count("SELECT COUNT(*) FROM audit WHERE aCount <= 0 OR abs(aTax - aCount * aRatio / 100.0) > 1e-9"), 0);
+    QCOMPARE(
+        count("SELECT COUNT(*) FROM audit WHERE aCount <= 0 OR abs(aTax - aCount * aRatio / 100.0) > 1e-9"),
+        0);
 
     // dates are real "YYYY-MM-DD" days in order: registered, opened, paid
     const QStringList dates = {"taxer.tRegistDate", "taxer.tOpenDate", "taxer.taxStatusChangeDate",
-                               "yingye.tStartDate", "yingye.tEndDate",  "audit.aStartDate",
+                               "yingye.tStartDate", "yingye.tEndDate", "audit.aStartDate",
                                "audit.aEndDate",    "tax.tDate"};
     for (const QString& d : dates) {
         const QString table = d.section(u'.', 0, 0), column = d.section(u'.', 1);
         const bool optional = column == QLatin1String("tEndDate");
-        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 IS NULL AND NOT %3 OR "
-                                      "%2 GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' = 0 OR date(%2) <> %2")
-                           .arg(table, column, optional ? "1" : "0")),
-                 0);
+        QCOMPARE(
+            count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 IS NULL AND NOT %3 OR "
+                                 "%2 GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' = 0 OR date(%2) <> %2")
+                      .arg(table, column, optional ? "1" : "0")),
+            0);
     }
-    QCOMPARE(count("SELECT COUNT(*) FROM taxer WHERE tOpenDate < tRegistDate OR substr(tRegistDate, 1, 4) < '2019' "
-                   "OR substr(tOpenDate, 1, 4) > '2025'"),
+    QCOMPARE(
+        count(
+            "SELECT COUNT(*) FROM taxer WHERE tOpenDate < tRegistDate OR substr(tRegistDate, 1, 4) < '2019' "
+            "OR substr(tOpenDate, 1, 4) > '2025'"),
+        0);
+    QCOMPARE(count("SELECT COUNT(*) FROM tax t, taxer x WHERE t.tCode = x.tCode AND t.tDate < x.tOpenDate"),
              0);
-    QCOMPARE(count("SELECT COUNT(*) FROM tax t, taxer x WHERE t.tCode = x.tCode AND t.tDate < x.tOpenDate"), 0);
     QCOMPARE(count("SELECT COUNT(*) FROM audit WHERE aEndDate < aStartDate"), 0);
 
     // texts: dictionary values, identity numbers with their check character
-    for (const auto& [column, ident] : {std::pair{"tTrade", "行业种类"}, {"taxType", "税户类型"}, {"taxStatus", "税务状态"}}) {
+    for (const auto& [column, ident] :
+         {std::pair{"tTrade", "行业种类"}, {"taxType", "税户类型"}, {"taxStatus", "税务状态"}}) {
         QStringList allowed, used;
         readIniList(allowed, IniFileName, QStringLiteral("DataDic"), false, QString::fromUtf8(ident));
         sqlToList("t", QStringLiteral("SELECT DISTINCT %1 FROM taxer").arg(QLatin1String(column)), used);
@@ -178,7 +186,8 @@ void TestDemoData::failureAddsNothing()
     QVERIFY2(error.contains(QStringLiteral("UNIQUE")), qPrintable(error));
     QCOMPARE(count("SELECT COUNT(*) FROM taxer WHERE mCode='u2'"), 0);
     QCOMPARE(count("SELECT COUNT(*) FROM area WHERE mCode='u2'"), 0);
-    QCOMPARE(count("SELECT (SELECT COUNT(*) FROM yingye) + (SELECT COUNT(*) FROM audit) + (SELECT COUNT(*) FROM tax)"),
+    QCOMPARE(count("SELECT (SELECT COUNT(*) FROM yingye) + (SELECT COUNT(*) FROM audit) + (SELECT COUNT(*) "
+                   "FROM tax)"),
              details);
 
     QVERIFY(execSql("t", "DELETE FROM taxer WHERE mCode='u9'"));
