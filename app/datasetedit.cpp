@@ -217,6 +217,9 @@ void Dataset::cancel()
         emit rowAboutToBeRemoved(removed);
         m_view.erase(m_view.begin() + removed);
         m_rows.erase(m_rows.begin() + dataRow);
+        for (int& v : m_view)
+            if (v > dataRow)
+                --v;
         m_cur = std::min(removed, recordCount() - 1);
         m_bof = m_eof = m_view.empty();
         emit rowRemoved(removed);

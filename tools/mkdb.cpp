@@ -3,11 +3,25 @@
 // corvane-mkdb --set-password <install dir> <user code>: a forgotten password.
 #include "tools/dbinit.h"
 #include "tools/setpassword.h"
+#include "tools/demodata.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+
+// corvane-mkdb --demo <dir>: a demo installation, user "demo" with password
+// "demo" owning a few hundred taxpayers.
+static int makeDemo(const QString& dir)
+{
+    QString error;
+    if (!demodata::createDemo(dir, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("created demo installation in %s (user demo, password demo)\n", qPrintable(dir));
+    return 0;
+}
 
 int main(int argc, char** argv)
 {
@@ -15,9 +29,12 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     if (args.size() == 4 && args.at(1) == QLatin1String("--set-password"))
         return setPassword(args.at(2), args.at(3));
+    if (args.size() == 3 && args.at(1) == QLatin1String("--demo"))
+        return makeDemo(args.at(2));
     if (args.size() != 2) {
         std::fprintf(stderr, "usage: corvane-mkdb <install dir>\n"
-                             "       corvane-mkdb --set-password <install dir> <user code>\n");
+                             "       corvane-mkdb --set-password <install dir> <user code>\n"
+                             "       corvane-mkdb --demo <install dir>\n");
         return 2;
     }
     QDir dir(args.at(1));

@@ -5,6 +5,7 @@
 #include "app/datamodule.h"
 #include "app/datasetmodel.h"
 #include "app/dberror.h"
+#include "app/dbgrid.h"
 #include "app/globals.h"
 #include "tests/support/testinstall.h"
 
@@ -59,6 +60,7 @@ private slots:
     void autoNumberIsReadOnlyAndAssigned();
     void deleteWithAbortAndForReal();
     void cancelRestores();
+    void cancelNewRowUnderGrid();
     void lookupFieldFollowsSourceAndCutsBytes();
     void locateFilterAndSort();
     void masterBoundParameter();
@@ -282,6 +284,30 @@ void TestDataset::cancelRestores()
     ds.cancel();
     QCOMPARE(ds.recordCount(), 1);
     QCOMPARE(ds.state(), DatasetState::Browse);
+}
+
+// A grid moves its current row off a new row that is being abandoned; that
+// move must neither save the row nor upset the removal.
+void TestDataset::cancelNewRowUnderGrid()
+{
+    exec("INSERT INTO taxer(tCode, tName) VALUES('A01','甲')");
+    Dataset ds;
+    openTaxer(ds);
+    DatasetModel model(&ds, {{QStringLiteral("c"), QStringLiteral("tCode"), QStringLiteral("code")}});
+    DbGrid grid;
+    grid.setDatasetModel(&model);
+    int posts = 0;
+    ds.beforePost = [&posts](Dataset&) { ++posts; };
+    ds.append();
+    ds.setValue(QStringLiteral("tCode"), QStringLiteral("B01"));
+    QCOMPARE(grid.currentIndex().row(), 1);
+    ds.cancel();
+    QCOMPARE(posts, 0);
+    QCOMPARE(ds.state(), DatasetState::Browse);
+    QCOMPARE(ds.recordCount(), 1);
+    QCOMPARE(ds.recNo(), 0);
+    QCOMPARE(grid.currentIndex().row(), 0);
+    QCOMPARE(scalar("SELECT COUNT(*) FROM taxer"), QStringLiteral("1"));
 }
 
 void TestDataset::lookupFieldFollowsSourceAndCutsBytes()
