@@ -132,8 +132,11 @@ for info in z.infolist():
 print(json.dumps(out))
 )";
     Outside o;
+    // The system's interpreter: a version manager's shim costs seconds per start.
+    const QString python = QFileInfo::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
+                                                                                 : QStringLiteral("python3");
     QProcess p;
-    p.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(script), package, password});
+    p.start(python, {QStringLiteral("-c"), QString::fromLatin1(script), package, password});
     if (!p.waitForFinished(30000) || p.exitCode() != 0) {
         qWarning("%s", p.readAllStandardError().constData());
         return o;
