@@ -4,8 +4,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <optional>
+
 
 namespace {
 
@@ -27,7 +27,8 @@ QString qtFilter(const QString& filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2)
-        out << QStringLiteral("%1 (%2)").arg(parts.at(i), QString(parts.at(i + 1)).replace(QLatin1Char(';'), QLatin1Char(' ')));
+        out << QStringLiteral("%1 (%2)").arg(
+            parts.at(i), QString(parts.at(i + 1)).replace(QLatin1Char(';'), QLatin1Char(' ')));
     return out.isEmpty() ? filter : out.join(QStringLiteral(";;"));
 }
 

@@ -136,7 +136,7 @@ Outcome inflateEntry(int archiveFd, const Entry &en, const std::string &password
             if (produced == 0 && zs.avail_in == inBefore) {
                 if (zs.avail_in > 0)
                     return Outcome::Failed; // no progress with input left: damaged stream
-                break;            // needs more input
+                break;                      // needs more input
             }
             if (zs.avail_in == 0 && zs.avail_out > 0)
                 break; // all output given; read on

@@ -16,7 +16,8 @@
 
 TExportPanel::TExportPanel(Dataset& qryTaxer, std::function<QList<int>()> selectedRows,
                            std::function<void()> reQuery, QWidget* parent)
-    : QFrame(parent), m_qryTaxer(qryTaxer), m_selectedRows(std::move(selectedRows)), m_reQuery(std::move(reQuery))
+    : QFrame(parent), m_qryTaxer(qryTaxer), m_selectedRows(std::move(selectedRows)),
+      m_reQuery(std::move(reQuery))
 {
     setObjectName(QStringLiteral("panelExport"));
     setFixedWidth(103);
@@ -119,8 +120,8 @@ void TExportPanel::btnExportClick()
     // the save dialog still lets the user stop.
     QString password;
     askTransferPassword(ExportMode, password);
-    const QString fileName = FileDlg::getSaveFileName(window(), QStringLiteral("导出数据"),
-                                                      QStringLiteral("数据压缩文件|*.zdt"), QStringLiteral("zdt"));
+    const QString fileName = FileDlg::getSaveFileName(
+        window(), QStringLiteral("导出数据"), QStringLiteral("数据压缩文件|*.zdt"), QStringLiteral("zdt"));
     if (fileName.isEmpty()) {
         hide();
         return;

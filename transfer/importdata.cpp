@@ -12,8 +12,8 @@
 
 void importData(QWidget* parent, const std::function<void()>& reQuery)
 {
-    const QString fileName = FileDlg::getOpenFileName(parent, QStringLiteral("导入数据"),
-                                                      QStringLiteral("数据压缩文件|*.zdt"), QStringLiteral("zdt"));
+    const QString fileName = FileDlg::getOpenFileName(
+        parent, QStringLiteral("导入数据"), QStringLiteral("数据压缩文件|*.zdt"), QStringLiteral("zdt"));
     if (fileName.isEmpty()) {
         if (reQuery)
             reQuery();

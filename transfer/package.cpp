@@ -264,14 +264,16 @@ bool PackageWriter::writePackage(const QString& packagePath, const QString& pass
     if (r.failed())
         return fail(QStringLiteral("写入导出文件%1失败：%2\n没有删除任何税户。").arg(packagePath, r.error));
     if (!r.written)
-        return fail(QStringLiteral("导出文件%1没有写入数据（文件中已有同名且不更旧的数据），没有删除任何税户。"
-                                   "请稍后再试或选择另一个文件。")
-                        .arg(packagePath));
+        return fail(
+            QStringLiteral("导出文件%1没有写入数据（文件中已有同名且不更旧的数据），没有删除任何税户。"
+                           "请稍后再试或选择另一个文件。")
+                .arg(packagePath));
     step("written");
 
     // Nothing is deleted until the package is proven: its entries are listed
     // in order and unpack, with the same password, to exactly what was saved.
-    const QString broken = QStringLiteral("导出文件%1校验失败，没有删除任何税户，请重新导出。").arg(packagePath);
+    const QString broken =
+        QStringLiteral("导出文件%1校验失败，没有删除任何税户，请重新导出。").arg(packagePath);
     const std::optional<QStringList> names = arkelle::getZipList(packagePath);
     if (!names)
         return fail(broken);
@@ -306,8 +308,8 @@ bool PackageWriter::deleteExported()
     bool ok = tx.begin(&engine);
     for (int i = 0; ok && i < 4; ++i) {
         ok = execSql(kExportContext,
-                     QStringLiteral("DELETE FROM %1 WHERE tCode IN (%2)").arg(QLatin1String(tables[i]), in), codes,
-                     &engine);
+                     QStringLiteral("DELETE FROM %1 WHERE tCode IN (%2)").arg(QLatin1String(tables[i]), in),
+                     codes, &engine);
         if (i == 0)
             step("deleting");
     }
@@ -346,7 +348,8 @@ bool PackageImporter::unpack(const QString& packagePath, const QString& password
     const bool ok = arkelle::unZip(packagePath, m_folder, password);
     for (const QString& entry : packageEntries()) {
         if (!ok || !QFileInfo::exists(m_folder + QLatin1Char('/') + entry))
-            return fail(QStringLiteral("无法读取导入文件%1：密码错误或文件已损坏。没有导入任何数据。").arg(packagePath));
+            return fail(QStringLiteral("无法读取导入文件%1：密码错误或文件已损坏。没有导入任何数据。")
+                            .arg(packagePath));
     }
     step("unpacked");
     return true;
@@ -366,7 +369,8 @@ bool PackageImporter::load()
         }
         for (const QString& col : ec.columns) {
             if (ds->fieldIndex(col) < 0)
-                return fail(QStringLiteral("导入文件%1中的%2缺少字段%3，没有导入任何数据。").arg(m_package, entry, col));
+                return fail(QStringLiteral("导入文件%1中的%2缺少字段%3，没有导入任何数据。")
+                                .arg(m_package, entry, col));
         }
         m_sets.insert(entry, ds);
     }
@@ -463,7 +467,8 @@ bool PackageImporter::merge()
     QList<int> taxerIdx;
     for (const QString& col : taxerColumns)
         taxerIdx << taxer.fieldIndex(col);
-    RowInserter taxerIns(kImportContext, QStringLiteral("taxer"), QStringList(taxerColumns) << QStringLiteral("mCode"));
+    RowInserter taxerIns(kImportContext, QStringLiteral("taxer"),
+                         QStringList(taxerColumns) << QStringLiteral("mCode"));
     for (int r = 0; r < taxer.recordCount(); ++r) {
         const QString code = taxer.valueAt(r, taxerIdx.at(0)).toString();
         const QString key = codeKey(code);

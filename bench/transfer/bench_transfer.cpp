@@ -73,12 +73,15 @@ void insertAll(const QString& path)
         Stmt area(db, "INSERT INTO area(aCode, aName, mCode) VALUES(?, ?, 'E1')");
         area.text(1, "A1").text(2, "城东片区").run();
         area.text(1, "A2").text(2, "城西片区").run();
-        Stmt taxer(db, "INSERT INTO taxer(mCode, tCode, tName, tTrade, tSex, tID, taxType, taxStatus, tRegistDate, "
-                       "tRegistAddress, tContacter, tContactTel, tOpenDate, aCode, taxStatusChangeDate) "
-                       "VALUES('E1', ?, ?, '餐饮业', '男', ?, '定额户', '正常户', '2008-02-29', ?, '张三', ?, "
-                       "'2008-03-01', ?, '2010-01-01')");
+        Stmt taxer(
+            db, "INSERT INTO taxer(mCode, tCode, tName, tTrade, tSex, tID, taxType, taxStatus, tRegistDate, "
+                "tRegistAddress, tContacter, tContactTel, tOpenDate, aCode, taxStatusChangeDate) "
+                "VALUES('E1', ?, ?, '餐饮业', '男', ?, '定额户', '正常户', '2008-02-29', ?, '张三', ?, "
+                "'2008-03-01', ?, '2010-01-01')");
         Stmt yingye(db, "INSERT INTO yingye(tCode, tStartDate, tEndDate, tRemark) VALUES(?, ?, ?, ?)");
-        Stmt audit(db, "INSERT INTO audit(tCode, aCount, aRatio, aTax, aStartDate, aEndDate) VALUES(?, ?, ?, ?, ?, ?)");
+        Stmt audit(
+            db,
+            "INSERT INTO audit(tCode, aCount, aRatio, aTax, aStartDate, aEndDate) VALUES(?, ?, ?, ?, ?, ?)");
         Stmt tax(db, "INSERT INTO tax(tCode, tDate, tTax) VALUES(?, ?, ?)");
         for (int i = 0; i < kTaxers; ++i) {
             const QByteArray code = "T" + QByteArray::number(100000 + i);
@@ -104,7 +107,10 @@ void insertAll(const QString& path)
                     .text(6, "201" + QByteArray::number(k) + "-12-31")
                     .run();
             for (int k = 0; k < 3; ++k)
-                tax.text(1, code).text(2, "201" + QByteArray::number(k) + "-06-15").num(3, 45.5 + k + i % 13).run();
+                tax.text(1, code)
+                    .text(2, "201" + QByteArray::number(k) + "-06-15")
+                    .num(3, 45.5 + k + i % 13)
+                    .run();
         }
     }
     check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
@@ -151,8 +157,8 @@ double exportFloor(const QString& dir)
     const QString out = dir + "/floor";
     QDir().mkpath(out);
     const QStringList files{"taxer.dat", "area.dat", "tax.dat", "audit.dat", "yingye.dat"};
-    const QStringList sql{"SELECT * FROM taxer WHERE tCode IN (" + in + ")", "SELECT * FROM area WHERE mCode=?",
-                          "SELECT * FROM tax WHERE tCode IN (" + in + ")",
+    const QStringList sql{"SELECT * FROM taxer WHERE tCode IN (" + in + ")",
+                          "SELECT * FROM area WHERE mCode=?", "SELECT * FROM tax WHERE tCode IN (" + in + ")",
                           "SELECT * FROM audit WHERE tCode IN (" + in + ")",
                           "SELECT * FROM yingye WHERE tCode IN (" + in + ")"};
     for (int i = 0; i < 5; ++i) {
@@ -239,9 +245,11 @@ int main(int argc, char** argv)
         bestImportFloor = std::min(bestImportFloor, t.elapsed() / 1000.0);
     }
     std::printf("package: %.1f MB\n", packageBytes / 1048576.0);
-    std::printf("export (save, zipList, check, delete): %6.2f s   floor (save + zip -9 -P): %6.2f s   ratio %.2f\n",
-                bestExport, bestExportFloor, bestExport / bestExportFloor);
-    std::printf("import (unZip, load, merge):           %6.2f s   floor (sqlite3 bound inserts): %6.2f s   ratio %.2f\n",
+    std::printf(
+        "export (save, zipList, check, delete): %6.2f s   floor (save + zip -9 -P): %6.2f s   ratio %.2f\n",
+        bestExport, bestExportFloor, bestExport / bestExportFloor);
+    std::printf("import (unZip, load, merge):           %6.2f s   floor (sqlite3 bound inserts): %6.2f s   "
+                "ratio %.2f\n",
                 bestImport, bestImportFloor, bestImport / bestImportFloor);
     delete frmDm;
     return 0;

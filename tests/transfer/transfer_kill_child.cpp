@@ -38,7 +38,8 @@ int main(int argc, char** argv)
         sqlToList(QStringLiteral("child"), QStringLiteral("SELECT tCode FROM taxer WHERE mCode=?"), codes,
                   {UserInfo.UserCode});
         transfer::PackageWriter w(codes, UserInfo.UserCode, folder);
-        const bool ok = w.saveRecordsets() && w.writePackage(package, QStringLiteral("pw")) && w.deleteExported();
+        const bool ok =
+            w.saveRecordsets() && w.writePackage(package, QStringLiteral("pw")) && w.deleteExported();
         w.cleanUp();
         if (!ok)
             std::fprintf(stderr, "%s\n", w.error().toUtf8().constData());

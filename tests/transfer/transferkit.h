@@ -31,12 +31,14 @@ inline void addArea(const QString& code, const QString& name, const QString& own
 }
 
 // A taxpayer with n rows in each detail table; values vary with the code.
-inline void addTaxer(const QString& code, const QString& owner, int n = 2, const QString& area = QStringLiteral("A1"))
+inline void addTaxer(const QString& code, const QString& owner, int n = 2,
+                     const QString& area = QStringLiteral("A1"))
 {
-    exec(QStringLiteral("INSERT INTO taxer(mCode, tCode, tName, tTrade, tSex, tID, taxType, taxStatus, tRegistDate, "
-                        "tRegistAddress, tContacter, tContactTel, tOpenDate, aCode, taxStatusChangeDate, tSelected) "
-                        "VALUES(?, ?, ?, '餐饮', '男', '110101199001011234', '定额', '正常', '2020-01-02', "
-                        "'幸福路1号', '张三', '0101234567', '2020-02-03', ?, NULL, 1)"),
+    exec(QStringLiteral(
+             "INSERT INTO taxer(mCode, tCode, tName, tTrade, tSex, tID, taxType, taxStatus, tRegistDate, "
+             "tRegistAddress, tContacter, tContactTel, tOpenDate, aCode, taxStatusChangeDate, tSelected) "
+             "VALUES(?, ?, ?, '餐饮', '男', '110101199001011234', '定额', '正常', '2020-01-02', "
+             "'幸福路1号', '张三', '0101234567', '2020-02-03', ?, NULL, 1)"),
          {owner, code, QStringLiteral("商户") + code, area});
     for (int i = 0; i < n; ++i) {
         const QString d = QStringLiteral("2021-%1-01").arg(i % 12 + 1, 2, 10, QLatin1Char('0'));
@@ -76,10 +78,11 @@ inline int count(const QString& table)
 // row numbers, for comparing two installations.
 inline QStringList taxerRows(const QString& codeLike = QStringLiteral("%"))
 {
-    return rows(QStringLiteral("SELECT tCode, tName, tTrade, tSex, tID, taxType, taxStatus, tRegistDate, "
-                               "tRegistAddress, tContacter, tContactTel, tOpenDate, aCode, taxStatusChangeDate "
-                               "FROM taxer WHERE tCode LIKE ? ORDER BY tCode"),
-                {codeLike});
+    return rows(
+        QStringLiteral("SELECT tCode, tName, tTrade, tSex, tID, taxType, taxStatus, tRegistDate, "
+                       "tRegistAddress, tContacter, tContactTel, tOpenDate, aCode, taxStatusChangeDate "
+                       "FROM taxer WHERE tCode LIKE ? ORDER BY tCode"),
+        {codeLike});
 }
 inline QStringList detailRows(const QString& codeLike = QStringLiteral("%"))
 {
@@ -133,8 +136,9 @@ print(json.dumps(out))
 )";
     Outside o;
     // The system's interpreter: a version manager's shim costs seconds per start.
-    const QString python = QFileInfo::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
-                                                                                 : QStringLiteral("python3");
+    const QString python = QFileInfo::exists(QStringLiteral("/usr/bin/python3"))
+                               ? QStringLiteral("/usr/bin/python3")
+                               : QStringLiteral("python3");
     QProcess p;
     p.start(python, {QStringLiteral("-c"), QString::fromLatin1(script), package, password});
     if (!p.waitForFinished(30000) || p.exitCode() != 0) {

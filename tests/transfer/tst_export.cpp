@@ -72,6 +72,7 @@ private slots:
     void existingPackageUpdatedInPlace();
     void failedWriteDeletesNothing_data();
     void failedWriteDeletesNothing();
+    void nothingWrittenDeletesNothing();
 };
 
 void TestExport::init()
@@ -136,10 +137,12 @@ void TestExport::addToList_data()
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<int>("current"); // qryTaxer's row afterwards
     QTest::newRow("two rows") << QStringList() << QList<int>{1, 2} << 1 << QStringList{"T01", "T02"} << 2;
-    QTest::newRow("same rows twice") << QStringList() << QList<int>{1, 2} << 2 << QStringList{"T01", "T02"} << 2;
+    QTest::newRow("same rows twice") << QStringList() << QList<int>{1, 2} << 2 << QStringList{"T01", "T02"}
+                                     << 2;
     QTest::newRow("sorted whatever the order")
         << QStringList() << QList<int>{3, 0, 1} << 1 << QStringList{"K01", "T01", "T03"} << 1;
-    QTest::newRow("listed in other letter case") << QStringList{"t01"} << QList<int>{1} << 1 << QStringList{"t01"} << 1;
+    QTest::newRow("listed in other letter case")
+        << QStringList{"t01"} << QList<int>{1} << 1 << QStringList{"t01"} << 1;
     QTest::newRow("no selection") << QStringList() << QList<int>{} << 1 << QStringList() << 0;
 }
 
@@ -272,20 +275,21 @@ void TestExport::existingPackageUpdatedInPlace()
     QCOMPARE(Msg::shownTexts(), QStringList{QStringLiteral("已将1个税户导出到文件%1。").arg(package())});
     const tk::Outside o = tk::readOutside(package(), "pw");
     QVERIFY(o.ok);
-    QCOMPARE(o.names, (QStringList{"readme.txt", "taxer.dat", "area.dat", "tax.dat", "audit.dat", "yingye.dat"}));
+    QCOMPARE(o.names,
+             (QStringList{"readme.txt", "taxer.dat", "area.dat", "tax.dat", "audit.dat", "yingye.dat"}));
     QCOMPARE(o.recordsets.value("taxer.dat").value("rows").toArray().size(), 1);
     QCOMPARE(tk::taxerRows("T02"), QStringList());
 }
 
 void TestExport::failedWriteDeletesNothing_data()
 {
-    QTest::addColumn<QString>("target"); // relative to the output folder
+    QTest::addColumn<QString>("target");      // relative to the output folder
     QTest::addColumn<QByteArray>("existing"); // content placed at the target first
     QTest::addColumn<bool>("corrupt");        // damage the package once written
     QTest::addColumn<QString>("message");     // start of the message
     QTest::newRow("folder missing") << "no/such/folder/pkg.zdt" << QByteArray() << false << "写入导出文件";
-    QTest::newRow("target is no archive") << "pkg.zdt" << QByteArray("not an archive at all") << false
-                                          << "写入导出文件";
+    QTest::newRow("target is no archive")
+        << "pkg.zdt" << QByteArray("not an archive at all") << false << "写入导出文件";
     QTest::newRow("package damaged after writing") << "pkg.zdt" << QByteArray() << true << "导出文件";
 }
 
@@ -331,6 +335,31 @@ void TestExport::failedWriteDeletesNothing()
     runExport(retry, "pw");
     QCOMPARE(Msg::shownTexts(), QStringList{QStringLiteral("已将2个税户导出到文件%1。").arg(retry)});
     QCOMPARE(tk::taxerRows("T0%").size(), 1);
+}
+
+// A package whose entries are newer than this export's files takes none of
+// them (zipList reports nothing written): the user is told, nothing goes.
+void TestExport::nothingWrittenDeletesNothing()
+{
+    QTemporaryDir src;
+    QStringList files;
+    for (const char* n : {"taxer.dat", "area.dat", "tax.dat", "audit.dat", "yingye.dat"}) {
+        QFile f(src.filePath(n));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("{}");
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addDays(2), QFileDevice::FileModificationTime));
+        files << f.fileName();
+    }
+    QVERIFY(arkelle::zipList(files, package(), "pw").written);
+    const QStringList before = ownRows();
+    listCodes({"T01"});
+    runExport(package(), "pw");
+    const QStringList shown = Msg::shownTexts();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().contains(package()) && shown.first().contains(QStringLiteral("没有删除任何税户")),
+             qPrintable(shown.first()));
+    QCOMPARE(ownRows(), before);
+    QVERIFY(m_panel->isVisible());
 }
 
 QTEST_MAIN(TestExport)

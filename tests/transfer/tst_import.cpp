@@ -83,7 +83,11 @@ class TestImport : public QObject {
         tk::answerPassword(password, closePassword);
         importData(nullptr, [this] { ++m_reQueries; });
     }
-    QStringList allRows() { return tk::rows("SELECT * FROM area ORDER BY aCode") + tk::rows("SELECT * FROM taxer ORDER BY tCode") + tk::detailRows(); }
+    QStringList allRows()
+    {
+        return tk::rows("SELECT * FROM area ORDER BY aCode") +
+               tk::rows("SELECT * FROM taxer ORDER BY tCode") + tk::detailRows();
+    }
 
 private slots:
     void init()
@@ -130,7 +134,8 @@ void TestImport::missingFile()
     FileDlg::queueFileName(pkg("missing.zdt"));
     importData(nullptr, [this] { ++m_reQueries; });
     QVERIFY(asked);
-    QCOMPARE(Msg::shownTexts(), QStringList{pkg("missing.zdt") + QStringLiteral("文件不存在，请重新选择文件")});
+    QCOMPARE(Msg::shownTexts(),
+             QStringList{pkg("missing.zdt") + QStringLiteral("文件不存在，请重新选择文件")});
     QCOMPARE(m_reQueries, 0);
 }
 
@@ -138,14 +143,22 @@ void TestImport::refusedPackagesChangeNothing_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("message"); // a part of the message
-    QTest::newRow("wrong password") << "wrong password" << "密码错误或文件已损坏";
-    QTest::newRow("no password for an encrypted package") << "no password" << "密码错误或文件已损坏";
-    QTest::newRow("truncated") << "truncated" << "密码错误或文件已损坏";
-    QTest::newRow("not an archive") << "not an archive" << "密码错误或文件已损坏";
-    QTest::newRow("an entry damaged") << "damaged entry" << "密码错误或文件已损坏";
-    QTest::newRow("an entry missing") << "missing entry" << "密码错误或文件已损坏";
-    QTest::newRow("a column missing") << "missing column" << "缺少字段tRemark";
-    QTest::newRow("not a recordset") << "not a recordset" << "audit.dat无法读取";
+    QTest::newRow("wrong password") << "wrong password"
+                                    << "密码错误或文件已损坏";
+    QTest::newRow("no password for an encrypted package") << "no password"
+                                                          << "密码错误或文件已损坏";
+    QTest::newRow("truncated") << "truncated"
+                               << "密码错误或文件已损坏";
+    QTest::newRow("not an archive") << "not an archive"
+                                    << "密码错误或文件已损坏";
+    QTest::newRow("an entry damaged") << "damaged entry"
+                                      << "密码错误或文件已损坏";
+    QTest::newRow("an entry missing") << "missing entry"
+                                      << "密码错误或文件已损坏";
+    QTest::newRow("a column missing") << "missing column"
+                                      << "缺少字段tRemark";
+    QTest::newRow("not a recordset") << "not a recordset"
+                                     << "audit.dat无法读取";
 }
 
 // Every refusal says so and leaves the database as it was, also when the
@@ -189,18 +202,24 @@ void TestImport::refusedPackagesChangeNothing()
                     .written);
     } else if (fault == "missing column") {
         file = pkg("column.zdt");
-        QVERIFY(tk::repack(pkg(), "pw", "yingye.dat",
-                           [](QJsonObject& o) {
-                               QJsonArray cols = o.value("columns").toArray();
-                               QJsonObject last = cols.last().toObject();
-                               last.insert("name", "tNote");
-                               cols.replace(cols.size() - 1, last);
-                               o.insert("columns", cols);
-                           },
-                           file));
+        QVERIFY(tk::repack(
+            pkg(), "pw", "yingye.dat",
+            [](QJsonObject& o) {
+                QJsonArray cols = o.value("columns").toArray();
+                QJsonObject last = cols.last().toObject();
+                last.insert("name", "tNote");
+                cols.replace(cols.size() - 1, last);
+                o.insert("columns", cols);
+            },
+            file));
     } else if (fault == "not a recordset") {
         file = pkg("garbage.zdt");
-        QVERIFY(tk::repack(pkg(), "pw", "audit.dat", [](QJsonObject& o) { o = QJsonObject{{"hello", 1}}; }, file));
+        QVERIFY(tk::repack(
+            pkg(), "pw", "audit.dat",
+            [](QJsonObject& o) {
+                o = QJsonObject{{"hello", 1}};
+            },
+            file));
     }
     // Files of an earlier package wait in the transfer folder.
     QVERIFY(arkelle::unZip(pkg(), tmp(), "pw"));
@@ -210,7 +229,9 @@ void TestImport::refusedPackagesChangeNothing()
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown.first().contains(message) && shown.first().contains(QStringLiteral("没有导入任何数据")),
              qPrintable(shown.first()));
-    QCOMPARE(tk::count("taxer") + tk::count("area") + tk::count("yingye") + tk::count("audit") + tk::count("tax"), 0);
+    QCOMPARE(tk::count("taxer") + tk::count("area") + tk::count("yingye") + tk::count("audit") +
+                 tk::count("tax"),
+             0);
     QVERIFY(!QFileInfo::exists(tmp()));
 }
 
@@ -219,8 +240,8 @@ void TestImport::mergeRules()
     makePackage(pkg(), "pw");
     tk::exec("BEGIN");
     tk::addArea("a1", "本地东区", "I2"); // same code, other case, other user
-    tk::addTaxer("x01", "I2", 1, "a1"); // other user, other case
-    tk::addTaxer("X02", "I1", 0, "a1"); // own, other case
+    tk::addTaxer("x01", "I2", 1, "a1");  // other user, other case
+    tk::addTaxer("X02", "I1", 0, "a1");  // own, other case
     tk::exec("COMMIT");
     const QStringList before = tk::taxerRows("X%") + tk::detailRows("X%");
 
@@ -251,8 +272,7 @@ void TestImport::valuesArriveExactly()
     // An unencrypted package imports whatever password is typed.
     runImport(pkg(), "anything");
     QCOMPARE(Msg::shownTexts(), QStringList{summary(1, 2, 0)});
-    QCOMPARE(tk::taxerRows("N02") + tk::detailRows("N02"),
-             m_exported.filter(QRegularExpression("^N02\\|")));
+    QCOMPARE(tk::taxerRows("N02") + tk::detailRows("N02"), m_exported.filter(QRegularExpression("^N02\\|")));
     QCOMPARE(tk::rows("SELECT aCount, aRatio, aTax FROM audit WHERE aCount IS NULL"),
              QStringList{"<null>|0.1234|123.456789"});
     QCOMPARE(tk::rows("SELECT tTax FROM tax WHERE tDate='2022-03-04'"), QStringList{"0.005"});
@@ -265,20 +285,23 @@ void TestImport::failedRowRollsBackEverything()
 {
     makePackage(pkg(), "pw");
     // The last business period gets a remark longer than the column holds.
-    QVERIFY(tk::repack(pkg(), "pw", "yingye.dat",
-                       [](QJsonObject& o) {
-                           QJsonArray rows = o.value("rows").toArray();
-                           QJsonArray last = rows.last().toArray();
-                           last.replace(4, QString(300, QChar(u'长')));
-                           rows.replace(rows.size() - 1, last);
-                           o.insert("rows", rows);
-                       },
-                       pkg("long.zdt")));
+    QVERIFY(tk::repack(
+        pkg(), "pw", "yingye.dat",
+        [](QJsonObject& o) {
+            QJsonArray rows = o.value("rows").toArray();
+            QJsonArray last = rows.last().toArray();
+            last.replace(4, QString(300, QChar(u'长')));
+            rows.replace(rows.size() - 1, last);
+            o.insert("rows", rows);
+        },
+        pkg("long.zdt")));
     runImport(pkg("long.zdt"), "pw");
     const QStringList shown = Msg::shownTexts();
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown.first().contains(QStringLiteral("备注超过255个字符")), qPrintable(shown.first()));
-    QCOMPARE(tk::count("taxer") + tk::count("area") + tk::count("yingye") + tk::count("audit") + tk::count("tax"), 0);
+    QCOMPARE(tk::count("taxer") + tk::count("area") + tk::count("yingye") + tk::count("audit") +
+                 tk::count("tax"),
+             0);
     QVERIFY(m_install->errorLog().contains(QStringLiteral("frmMain.actImportExecute")));
     QCOMPARE(m_reQueries, 0);
 }
@@ -299,7 +322,12 @@ void TestImport::endToEnd()
         qryTaxer.setSql("SELECT * FROM taxer WHERE mCode=? ORDER BY tCode");
         qryTaxer.setParams({"E1"});
         qryTaxer.open();
-        TExportPanel panel(qryTaxer, [] { return QList<int>{0, 1, 2, 3}; }, [&qryTaxer] { qryTaxer.open(); });
+        TExportPanel panel(
+            qryTaxer,
+            [] {
+                return QList<int>{0, 1, 2, 3};
+            },
+            [&qryTaxer] { qryTaxer.open(); });
         panel.N20Click();
         tk::answerPassword("移交 pass");
         FileDlg::queueFileName(file);

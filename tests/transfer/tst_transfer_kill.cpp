@@ -55,12 +55,13 @@ class TestTransferKill : public QObject {
         return dir;
     }
 
-    Run run(const QString& mode, const QString& dir, const QString& package, const QString& step, int killAfterMs = -1)
+    Run run(const QString& mode, const QString& dir, const QString& package, const QString& step,
+            int killAfterMs = -1)
     {
         QProcess p;
         p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start(QStringLiteral(KILL_CHILD), {mode, dir, package, step.isEmpty() ? "none" : step,
-                                             mode == "export" ? "E1" : "I1"});
+        p.start(QStringLiteral(KILL_CHILD),
+                {mode, dir, package, step.isEmpty() ? "none" : step, mode == "export" ? "E1" : "I1"});
         Run r;
         if (!p.waitForStarted())
             return r;
@@ -113,7 +114,8 @@ void TestTransferKill::initTestCase()
     tk::addArea("A1", "东区", "E1");
     tk::addArea("A2", "西区", "E1");
     for (int i = 0; i < kTaxers; ++i)
-        tk::addTaxer(QStringLiteral("T%1").arg(i, 4, 10, QLatin1Char('0')), "E1", 1 + i % 5, i % 2 ? "A1" : "A2");
+        tk::addTaxer(QStringLiteral("T%1").arg(i, 4, 10, QLatin1Char('0')), "E1", 1 + i % 5,
+                     i % 2 ? "A1" : "A2");
     tk::exec("COMMIT");
     m_original = rowsByCode();
     QCOMPARE(m_original.size(), kTaxers);
@@ -143,12 +145,18 @@ void TestTransferKill::killedExport_data()
     QTest::addColumn<double>("fraction");
     for (const char* s : {"saved", "written", "checked", "deleting", "deleted"})
         QTest::addRow("at step %s", s) << QString::fromLatin1(s) << QString() << QString() << 0.0;
-    QTest::newRow("while zipping, early") << QString() << "saved" << "written" << 0.3;
-    QTest::newRow("while zipping, late") << QString() << "saved" << "written" << 0.8;
-    QTest::newRow("while checking") << QString() << "written" << "checked" << 0.5;
-    QTest::newRow("while deleting") << QString() << "checked" << "deleted" << 0.5;
-    QTest::newRow("anywhere, 1") << QString() << "start" << "end" << 0.25;
-    QTest::newRow("anywhere, 2") << QString() << "start" << "end" << 0.6;
+    QTest::newRow("while zipping, early") << QString() << "saved"
+                                          << "written" << 0.3;
+    QTest::newRow("while zipping, late") << QString() << "saved"
+                                         << "written" << 0.8;
+    QTest::newRow("while checking") << QString() << "written"
+                                    << "checked" << 0.5;
+    QTest::newRow("while deleting") << QString() << "checked"
+                                    << "deleted" << 0.5;
+    QTest::newRow("anywhere, 1") << QString() << "start"
+                                 << "end" << 0.25;
+    QTest::newRow("anywhere, 2") << QString() << "start"
+                                 << "end" << 0.6;
 }
 
 void TestTransferKill::killedExport()
@@ -159,7 +167,8 @@ void TestTransferKill::killedExport()
     QFETCH(double, fraction);
     const QString dir = install(true);
     const QString package = dir + "/out.zdt";
-    const Run r = run("export", dir, package, step, step.isEmpty() ? between(m_exportTimes, from, to, fraction) : -1);
+    const Run r =
+        run("export", dir, package, step, step.isEmpty() ? between(m_exportTimes, from, to, fraction) : -1);
     if (!step.isEmpty())
         QVERIFY(r.steps.contains(step) && !r.finished);
 
@@ -195,9 +204,12 @@ void TestTransferKill::killedImport_data()
     QTest::addColumn<double>("fraction");
     for (const char* s : {"unpacked", "merging", "merged"})
         QTest::addRow("at step %s", s) << QString::fromLatin1(s) << QString() << QString() << 0.0;
-    QTest::newRow("while unpacking") << QString() << "start" << "unpacked" << 0.7;
-    QTest::newRow("while merging") << QString() << "merging" << "merged" << 0.5;
-    QTest::newRow("anywhere") << QString() << "start" << "end" << 0.8;
+    QTest::newRow("while unpacking") << QString() << "start"
+                                     << "unpacked" << 0.7;
+    QTest::newRow("while merging") << QString() << "merging"
+                                   << "merged" << 0.5;
+    QTest::newRow("anywhere") << QString() << "start"
+                              << "end" << 0.8;
 }
 
 void TestTransferKill::killedImport()
@@ -207,7 +219,8 @@ void TestTransferKill::killedImport()
     QFETCH(QString, to);
     QFETCH(double, fraction);
     const QString dir = install(false);
-    const Run r = run("import", dir, m_package, step, step.isEmpty() ? between(m_importTimes, from, to, fraction) : -1);
+    const Run r =
+        run("import", dir, m_package, step, step.isEmpty() ? between(m_importTimes, from, to, fraction) : -1);
     if (!step.isEmpty())
         QVERIFY(r.steps.contains(step) && !r.finished);
 

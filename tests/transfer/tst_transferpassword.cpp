@@ -71,13 +71,20 @@ void TestTransferPassword::entries_data()
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
     QTest::addColumn<bool>("match");
-    QTest::newRow("equal") << "Secret 1" << "Secret 1" << true;
-    QTest::newRow("both empty") << "" << "" << true;
-    QTest::newRow("letter case differs") << "secret" << "Secret" << false;
-    QTest::newRow("trailing blank") << "secret " << "secret" << false;
-    QTest::newRow("leading blank") << " secret" << "secret" << false;
-    QTest::newRow("second blank") << "secret" << "" << false;
-    QTest::newRow("chinese, equal") << "密码甲" << "密码甲" << true;
+    QTest::newRow("equal") << "Secret 1"
+                           << "Secret 1" << true;
+    QTest::newRow("both empty") << ""
+                                << "" << true;
+    QTest::newRow("letter case differs") << "secret"
+                                         << "Secret" << false;
+    QTest::newRow("trailing blank") << "secret "
+                                    << "secret" << false;
+    QTest::newRow("leading blank") << " secret"
+                                   << "secret" << false;
+    QTest::newRow("second blank") << "secret"
+                                  << "" << false;
+    QTest::newRow("chinese, equal") << "密码甲"
+                                    << "密码甲" << true;
 }
 
 // A match closes with the typed text; a mismatch says so, keeps both boxes
