@@ -6,7 +6,6 @@
 #include <QFileDialog>
 #include <optional>
 
-
 namespace {
 
 struct TestState {
