@@ -137,6 +137,8 @@ void TExportPanel::btnExportClick()
     transfer::runWithProgress(window(), QStringLiteral("正在写入并校验导出文件……"),
                               [&] { written = writer.writePackage(fileName, password); });
     if (!written) {
+        if (!writer.engineError().isEmpty())
+            writeErrorLog(QStringLiteral("frmMain.btnExportClick"), writer.engineError());
         infoBox(writer.error());
         return;
     }

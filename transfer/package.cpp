@@ -261,8 +261,12 @@ bool PackageWriter::writePackage(const QString& packagePath, const QString& pass
 {
     m_package = packagePath;
     const arkelle::WriteResult r = arkelle::zipList(m_files, packagePath, password);
+    m_engineError = r.error;
     if (r.failed())
-        return fail(QStringLiteral("写入导出文件%1失败：%2\n没有删除任何税户。").arg(packagePath, r.error));
+        return fail(
+            QStringLiteral("无法写入导出文件%1，没有删除任何税户。\n请检查文件夹是否可写、磁盘是否已满，"
+                           "或选择另一个文件。")
+                .arg(packagePath));
     if (!r.written)
         return fail(
             QStringLiteral("导出文件%1没有写入数据（文件中已有同名且不更旧的数据），没有删除任何税户。"

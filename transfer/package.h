@@ -42,6 +42,9 @@ public:
 
     int taxerCount() const { return m_taxerCount; }
     const QString& error() const { return m_error; }
+    // The archive engine's own text of the last failure, for the error log;
+    // empty when there is none.
+    const QString& engineError() const { return m_engineError; }
 
 private:
     bool fail(const QString& message);
@@ -53,6 +56,7 @@ private:
     QStringList m_files;
     int m_taxerCount = 0;
     QString m_error;
+    QString m_engineError;
 };
 
 class PackageImporter {
