@@ -61,9 +61,10 @@ typedef struct ArkelleStringList {
 /*
  * Writes or updates the archive at archivePath from the listed files.
  * A new archive gets one entry per file in list order. An existing archive
- * keeps its entries; an entry whose name matches a listed file (ignoring
- * case) is replaced only when the file is newer than the entry, compared
- * at the archive's two-second resolution; other listed files are appended.
+ * keeps its entries; each entry whose name matches a listed file (ignoring
+ * case), also a second entry of the same name, is replaced only when the
+ * file is newer than that entry, compared at the archive's two-second
+ * resolution; other listed files are appended.
  * Missing or unreadable paths are skipped, as are later paths with a file
  * name already taken. The new archive is built in a temporary file beside
  * archivePath and renamed over it, so a failure never leaves a half-written
@@ -87,11 +88,12 @@ ARKELLE_API ArkelleBool zipFile(const char *filePath, const char *archivePath,
  * Extracts every entry into destFolder (created with its parents first; a
  * trailing "/" is dropped). Stored directories are ignored and hostile names
  * ("../x", absolute paths, backslash paths) reduced to their file-name part;
- * names that are empty or only dots are skipped. An existing file is
- * replaced only by an entry that extracted completely with a matching
- * CRC-32: entries whose password test fails, whose CRC or size is wrong,
- * whose data overlap another entry's, or whose write fails leave no file
- * behind. Returns 1 when at least one entry was extracted; every failure,
+ * names that are empty or only dots are skipped. An entry whose password
+ * test fails is skipped and leaves an existing file of its name untouched.
+ * Any other entry either extracts completely with a matching CRC-32 and
+ * replaces the file of its name, or (wrong CRC or size, damaged data, data
+ * overlapping another entry's, a failed write) leaves no file of its name:
+ * an older one is removed, no partial one is left. Returns 1 when at least one entry was extracted; every failure,
  * including a missing or damaged archive, is 0. Unencrypted entries are
  * extracted whatever the password.
  */

@@ -1,5 +1,6 @@
 // Reading archives: extraction entry by entry, each through a temporary file
-// that only a sound entry turns into the target file.
+// that only a sound entry turns into the target file; an unsound entry
+// removes any file of its name.
 #include "arkelle/zipformat.h"
 
 #include "arkelle/names.h"
@@ -41,30 +42,36 @@ mode_t extractedMode(const Entry &en, mode_t created)
     return mode;
 }
 
-// Decrypts and decompresses one entry into fd; false on any fault of the
-// data (password, size, CRC) or of the write.
-bool inflateEntry(int archiveFd, const Entry &en, const std::string &password, int outFd)
+// How one entry's extraction ended.
+enum class Outcome { Extracted, WrongPassword, Failed };
+
+// Decrypts and decompresses one entry into fd; WrongPassword when the
+// password test rejects it, Failed on any other fault of the data (size,
+// CRC, inflate) or of the write.
+Outcome inflateEntry(int archiveFd, const Entry &en, const std::string &password, int outFd)
 {
     uint64_t inPos = en.dataOffset;
     uint64_t remaining = en.csize;
     std::optional<ZipCrypto> crypto;
     if (en.flags & kFlagEncrypted) {
-        if (password.empty() || remaining < 12)
-            return false;
+        if (password.empty())
+            return Outcome::WrongPassword;
+        if (remaining < 12)
+            return Outcome::Failed;
         uint8_t header[12];
         if (!readFull(archiveFd, inPos, header, 12))
-            return false;
+            return Outcome::Failed;
         crypto.emplace(password);
         if (!passwordMatches(en, *crypto, header))
-            return false;
+            return Outcome::WrongPassword;
         inPos += 12, remaining -= 12;
     }
     if (en.method == kMethodStored && remaining != en.usize)
-        return false;
+        return Outcome::Failed;
 
     z_stream zs{};
     if (en.method == kMethodDeflated && inflateInit2(&zs, -MAX_WBITS) != Z_OK)
-        return false;
+        return Outcome::Failed;
     struct InflateEnd {
         z_stream *zs;
         bool active;
@@ -79,7 +86,7 @@ bool inflateEntry(int archiveFd, const Entry &en, const std::string &password, i
     uint64_t written = 0, outPos = 0;
     uLong crc = crc32(0, nullptr, 0);
     bool finished = false;
-    const auto emit = [&](const uint8_t *data, size_t len) {
+    const auto emit = [&](const uint8_t *data, size_t len) -> bool {
         written += len;
         if (written > en.usize) // more data than the entry declares: a bomb or damage
             return false;
@@ -93,18 +100,18 @@ bool inflateEntry(int archiveFd, const Entry &en, const std::string &password, i
         const size_t want = size_t(std::min<uint64_t>(remaining, kChunk));
         if (want == 0) {
             if (en.method == kMethodDeflated)
-                return false; // compressed data ended before the stream did
+                return Outcome::Failed; // compressed data ended before the stream did
             break;
         }
         if (!readFull(archiveFd, inPos, in.data(), want))
-            return false;
+            return Outcome::Failed;
         inPos += want, remaining -= want;
         if (crypto)
             for (size_t i = 0; i < want; ++i)
                 in[i] = crypto->decrypt(in[i]);
         if (en.method == kMethodStored) {
             if (!emit(in.data(), want))
-                return false;
+                return Outcome::Failed;
             continue;
         }
         zs.next_in = in.data();
@@ -120,55 +127,71 @@ bool inflateEntry(int archiveFd, const Entry &en, const std::string &password, i
             if (rc == Z_STREAM_END)
                 finished = true;
             else if (rc != Z_OK && rc != Z_BUF_ERROR)
-                return false;
+                return Outcome::Failed;
             const size_t produced = out.size() - zs.avail_out;
             if (produced > 0 && !emit(out.data(), produced))
-                return false;
+                return Outcome::Failed;
             if (finished)
                 break;
             if (produced == 0 && zs.avail_in == inBefore) {
                 if (zs.avail_in > 0)
-                    return false; // no progress with input left: damaged stream
-                break;            // needs more input
+                    return Outcome::Failed; // no progress with input left: damaged stream
+                break;                      // needs more input
             }
             if (zs.avail_in == 0 && zs.avail_out > 0)
                 break; // all output given; read on
         }
     }
-    return written == en.usize && uint32_t(crc) == en.crc;
+    return written == en.usize && uint32_t(crc) == en.crc ? Outcome::Extracted : Outcome::Failed;
 }
 
 bool extractEntry(int archiveFd, const Entry &en, const std::string &dest, const std::string &password)
 {
-    if (!en.localOk || en.overlaps || en.isDirectory())
-        return false;
-    if (en.method != kMethodStored && en.method != kMethodDeflated)
-        return false;
-    if ((en.flags & kFlagStrongEncryption) || en.csize == 0xFFFFFFFF || en.usize == 0xFFFFFFFF)
+    if (en.isDirectory())
         return false;
     const std::string name = safeFileName(en.fileName());
     if (name.empty())
         return false;
     const std::string target = dest + "/" + name;
 
-    // The data go to a temporary file first, so a bad entry never touches an
-    // existing file of that name and never leaves a partial one.
+    // An entry that cannot be extracted sound leaves no file of its name: an
+    // older file there would pass for this archive's data.  Only an entry
+    // the password test turns away leaves an existing file alone.
+    const auto failed = [&target] {
+        ::unlink(target.c_str());
+        return false;
+    };
+    if (!en.localOk || en.overlaps)
+        return failed();
+    if (en.method != kMethodStored && en.method != kMethodDeflated)
+        return failed();
+    if ((en.flags & kFlagStrongEncryption) || en.csize == 0xFFFFFFFF || en.usize == 0xFFFFFFFF)
+        return failed();
+
+    // The data go to a temporary file first, so a bad entry never leaves a
+    // partial file.
     TempPath temp;
     Fd out(createTemp(dest + "/", temp));
     if (out.fd < 0)
+        return failed();
+    switch (inflateEntry(archiveFd, en, password, out.fd)) {
+    case Outcome::WrongPassword:
         return false;
-    if (!inflateEntry(archiveFd, en, password, out.fd))
-        return false;
+    case Outcome::Failed:
+        return failed();
+    case Outcome::Extracted:
+        break;
+    }
     struct stat st {};
     if (::fstat(out.fd, &st) != 0 || ::fchmod(out.fd, extractedMode(en, st.st_mode)) != 0)
-        return false;
+        return failed();
     const time_t when = fromDos(en.when);
     const struct timespec times[2] = {{when, 0}, {when, 0}};
     ::futimens(out.fd, times);
     const int closed = ::close(out.fd);
     out.fd = -1;
     if (closed != 0 || ::rename(temp.path.c_str(), target.c_str()) != 0)
-        return false;
+        return failed();
     temp.release();
     return true;
 }

@@ -337,7 +337,10 @@ int zipFiles(const std::vector<std::string> &files, const std::string &archivePa
         for (const Entry &en : old->entries()) {
             CentralRecord rec;
             const auto match = byName.find(foldCase(en.fileName()));
-            if (!en.isDirectory() && match != byName.end() && !listed[match->second].handled) {
+            // Every entry of a listed name is considered, not only the first:
+            // a reader that keeps the last of two same-named entries must not
+            // find a stale copy there.
+            if (!en.isDirectory() && match != byName.end()) {
                 Listed &file = listed[match->second];
                 file.handled = true;
                 struct stat st {};

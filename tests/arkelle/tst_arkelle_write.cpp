@@ -94,6 +94,7 @@ private slots:
     void packageLayout();
     void updateReplacesOnlyNewerFiles_data();
     void updateReplacesOnlyNewerFiles();
+    void updateReplacesEverySameNamedEntry();
     void skippedPathsAreNotCounted_data();
     void skippedPathsAreNotCounted();
     void engineFailureIsAnError_data();
@@ -239,6 +240,34 @@ void TestArkelleWrite::updateReplacesOnlyNewerFiles()
     QCOMPARE(names.strings().size(), 4);
     QCOMPARE(names.strings().last(), QString("d.dat"));
     QCOMPARE(leftovers(dir.path()), QStringList());
+}
+
+// An archive holding two entries of one name gets the new file in both
+// places; a reader that keeps the last one must not find the stale copy.
+void TestArkelleWrite::updateReplacesEverySameNamedEntry()
+{
+    QTemporaryDir dir;
+    const QString zip = dir.filePath("pkg.zdt");
+    Builder b; // entries dated 2025-01-01
+    b.items.push_back({"b.dat", "first old b", true});
+    b.items.push_back({"a.dat", "old a", true});
+    b.items.push_back({"B.DAT", "second old b", true});
+    writeFile(zip, b.build());
+    const QString newB = dir.filePath("new/b.dat");
+    writeFile(newB, "new b");
+    QVERIFY(zipList({newB}, zip, ""));
+
+    List names;
+    const ArkelleStringList abi = names.abi();
+    QVERIFY(getZipList(u8(zip).constData(), &abi));
+    QCOMPARE(names.strings(), QStringList({"b.dat", "a.dat", "b.dat"}));
+    const QString out = dir.filePath("out");
+    QVERIFY(unZip(zip, out, ""));
+    QCOMPARE(readFile(out + "/b.dat"), QByteArray("new b"));
+    QCOMPARE(readFile(out + "/a.dat"), QByteArray("old a"));
+    const Run r = run("unzip", {"-p", zip}, dir.path());
+    if (r.code == 0)
+        QCOMPARE(r.out, QByteArray("new bold anew b"));
 }
 
 void TestArkelleWrite::skippedPathsAreNotCounted_data()
