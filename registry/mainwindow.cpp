@@ -4,10 +4,14 @@
 #include "app/dbgrid.h"
 #include "app/globals.h"
 #include "app/handler.h"
+#include "dictionaries/area.h"
+#include "dictionaries/datadic.h"
 #include "registry/aboutbox.h"
 #include "registry/detailpanel.h"
 #include "registry/searchpanel.h"
 #include "registry/taxerpanel.h"
+#include "transfer/exportpanel.h"
+#include "transfer/importdata.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -64,8 +68,20 @@ void TfrmMain::createActions()
     N20 = new QAction(QStringLiteral("添加到打印列表"), this);
     N20->setObjectName(QStringLiteral("N20"));
 
-    connect(actExit, &QAction::triggered, this, guarded([this] { actExitExecute(); }));
-    connect(actAbout, &QAction::triggered, this, guarded([this] { actAboutExecute(); }));
+    auto bind = [this](QAction* a, void (TfrmMain::*handler)()) {
+        connect(a, &QAction::triggered, this, guarded([this, handler] { (this->*handler)(); }));
+    };
+    bind(actImport, &TfrmMain::actImportExecute);
+    bind(actExit, &TfrmMain::actExitExecute);
+    bind(actArea, &TfrmMain::actAreaExecute);
+    bind(actTaxType, &TfrmMain::actTaxTypeExecute);
+    bind(actTaxStatus, &TfrmMain::actTaxStatusExecute);
+    bind(actTrade, &TfrmMain::actTradeExecute);
+    bind(actPrintTaxer, &TfrmMain::actPrintTaxerExecute);
+    bind(actPrintDetail, &TfrmMain::actPrintDetailExecute);
+    bind(actStastics, &TfrmMain::actStasticsExecute);
+    bind(actTaxChart, &TfrmMain::actTaxChartExecute);
+    bind(actAbout, &TfrmMain::actAboutExecute);
 }
 
 void TfrmMain::createMenus()
@@ -102,6 +118,12 @@ void TfrmMain::createLayout()
     taxers = new TaxerPanel(m_dispatch, this);
     search = new SearchPanel(*taxers, this);
     details = new DetailPanel(*taxers, m_dispatch, this);
+    panelExport = new TExportPanel(
+        *taxers->qryTaxer, [this] { return taxers->gridTaxer->selectedRows(); },
+        [this] { TaxerPanel::activeQuery(*taxers->qryTaxer); }, taxers->gridRow);
+    taxers->gridRowLayout->addWidget(panelExport);
+    connect(actExport, &QAction::triggered, this, guarded([this] { panelExport->actExportExecute(); }));
+    connect(N20, &QAction::triggered, this, guarded([this] { panelExport->N20Click(); }));
 
     // The taxpayer area: search panel over the grid (resizable), the status
     // bar under both, the button column on the right edge.
@@ -183,6 +205,52 @@ void TfrmMain::actExitExecute()
 {
     close();
 }
+
+void TfrmMain::actImportExecute()
+{
+    if (!TaxerPanel::saveEdits(*taxers->qryTaxer))
+        return;
+    importData(this, [this] { TaxerPanel::activeQuery(*taxers->qryTaxer); });
+}
+
+void TfrmMain::actAreaExecute()
+{
+    manageArea();
+    // The grid's area names and drop-down follow the edited areas, whatever the result.
+    TaxerPanel::activeQuery(*taxers->qryArea);
+}
+
+void TfrmMain::actTaxTypeExecute()
+{
+    if (editDataDic(dic::TaxType)) {
+        taxers->fillTaxTypeList();
+        fillSearchBox(*search->cbbTaxType, dic::TaxType);
+    }
+}
+
+void TfrmMain::actTaxStatusExecute()
+{
+    if (editDataDic(dic::TaxStatus)) {
+        taxers->fillTaxStatusList();
+        fillSearchBox(*search->cbbTaxStatus, dic::TaxStatus);
+    }
+}
+
+void TfrmMain::actTradeExecute()
+{
+    if (editDataDic(dic::Trade)) {
+        taxers->fillTradeList();
+        fillSearchBox(*search->cbbTrade, dic::Trade);
+    }
+}
+
+void TfrmMain::actPrintTaxerExecute() {}
+
+void TfrmMain::actPrintDetailExecute() {}
+
+void TfrmMain::actStasticsExecute() {}
+
+void TfrmMain::actTaxChartExecute() {}
 
 void TfrmMain::actAboutExecute()
 {

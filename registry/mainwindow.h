@@ -13,6 +13,7 @@ class QMenu;
 class QSplitter;
 class SearchPanel;
 class TaxerPanel;
+class TExportPanel;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -26,6 +27,7 @@ public:
     QSplitter* panelTaxerSplitter = nullptr; // search panel over the grid
     QSplitter* mainSplitter = nullptr;       // taxpayer area over the detail area
     QMenu* PopupMenu1 = nullptr;
+    TExportPanel* panelExport = nullptr;
 
     QAction* actImport = nullptr;
     QAction* actExport = nullptr;
@@ -45,7 +47,16 @@ public:
     QList<QAction*> act() const;
 
     void FormShow();
+    void actImportExecute();
     void actExitExecute();
+    void actAreaExecute();
+    void actTaxTypeExecute();
+    void actTaxStatusExecute();
+    void actTradeExecute();
+    void actPrintTaxerExecute();
+    void actPrintDetailExecute();
+    void actStasticsExecute();
+    void actTaxChartExecute();
     void actAboutExecute();
 
 protected:

@@ -4,6 +4,7 @@
 #include "app/dataset.h"
 #include "app/globals.h"
 #include "app/handler.h"
+#include "dictionaries/datadic.h"
 #include "registry/taxerpanel.h"
 
 #include <QComboBox>
@@ -145,24 +146,11 @@ SearchPanel::SearchPanel(TaxerPanel& taxers, QWidget* parent) : QWidget(parent),
         connect(e, &QLineEdit::returnPressed, this, guarded([this] { btnSearchClick(btnSearch); }));
 }
 
-void SearchPanel::fillSearchBox(QComboBox* box, const QString& ident)
-{
-    const QString chosen = box->currentIndex() > 0 ? box->currentText() : QString();
-    QStringList items;
-    readIniList(items, IniFileName, QStringLiteral("DataDic"), true, ident);
-    if (items.isEmpty() || !items.constFirst().isEmpty())
-        items.prepend(QString());
-    box->clear();
-    box->addItems(items);
-    const int at = chosen.isEmpty() ? -1 : items.indexOf(chosen, 1);
-    box->setCurrentIndex(at > 0 ? at : -1);
-}
-
 void SearchPanel::fillSearchBoxes()
 {
-    fillSearchBox(cbbTrade, QStringLiteral("行业种类"));
-    fillSearchBox(cbbTaxType, QStringLiteral("税户类型"));
-    fillSearchBox(cbbTaxStatus, QStringLiteral("税务状态"));
+    fillSearchBox(*cbbTrade, dic::Trade);
+    fillSearchBox(*cbbTaxType, dic::TaxType);
+    fillSearchBox(*cbbTaxStatus, dic::TaxStatus);
 }
 
 void SearchPanel::searchCondition(QString& where, QVariantList& values) const

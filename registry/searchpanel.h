@@ -35,7 +35,6 @@ public:
     // The three search boxes from the dictionaries, each with an empty first
     // item; a chosen item still in the list stays chosen.
     void fillSearchBoxes();
-    void fillSearchBox(QComboBox* box, const QString& ident);
 
     // The condition of the entered search: text and bound values.
     void searchCondition(QString& where, QVariantList& values) const;

@@ -4,14 +4,13 @@
 #include "app/dberror.h"
 #include "app/dbgrid.h"
 #include "app/globals.h"
+#include "dictionaries/datadic.h"
 #include "registry/editbuttons.h"
 
 #include <QHBoxLayout>
 #include <QStatusBar>
 
 namespace {
-
-const QString kDataDic = QStringLiteral("DataDic");
 
 QList<GridColumn> taxerColumns()
 {
@@ -126,23 +125,17 @@ TaxerPanel::~TaxerPanel()
 
 void TaxerPanel::fillTaxTypeList()
 {
-    QStringList items;
-    readIniList(items, IniFileName, kDataDic, false, QStringLiteral("税户类型"));
-    gridTaxer->setPickList(QStringLiteral("taxType"), items);
+    gridTaxer->setPickList(QStringLiteral("taxType"), dictionaryItems(dic::TaxType));
 }
 
 void TaxerPanel::fillTaxStatusList()
 {
-    QStringList items;
-    readIniList(items, IniFileName, kDataDic, false, QStringLiteral("税务状态"));
-    gridTaxer->setPickList(QStringLiteral("taxStatus"), items);
+    gridTaxer->setPickList(QStringLiteral("taxStatus"), dictionaryItems(dic::TaxStatus));
 }
 
 void TaxerPanel::fillTradeList()
 {
-    QStringList items;
-    readIniList(items, IniFileName, kDataDic, false, QStringLiteral("行业种类"));
-    gridTaxer->setPickList(QStringLiteral("tTrade"), items);
+    gridTaxer->setPickList(QStringLiteral("tTrade"), dictionaryItems(dic::Trade));
 }
 
 // ------------------------------------------------------------ statements
@@ -210,15 +203,22 @@ void TaxerPanel::qryTaxerBeforePost(Dataset& ds)
     }
     const bool adding = ds.state() == DatasetState::Insert;
     const bool codeChanged = ds.state() == DatasetState::Edit && c != oldTCode;
+    if ((adding || codeChanged) && !isValidCode(c)) {
+        infoBox(invalidCodeText(QStringLiteral("税户代码")));
+        Dataset::abort();
+    }
     if (adding || codeChanged) {
         // Codes compare ignoring letter case: the row's own code (its old
         // spelling) is not a duplicate of itself.
+        bool checked = false;
+        QString why;
         const bool exists =
-            adding ? recordExists(context, QStringLiteral("taxer"), QStringLiteral("AND tCode = ?"), {c})
+            adding ? recordExists(context, QStringLiteral("taxer"), QStringLiteral("AND tCode = ?"), {c}, &checked, &why)
                    : recordExists(context, QStringLiteral("taxer"), QStringLiteral("AND tCode = ? AND tCode <> ?"),
-                                  {c, oldTCode});
+                                  {c, oldTCode}, &checked, &why);
         if (exists) {
-            infoBox(QStringLiteral("已经存在税户代码为%1的数据，请更改税户代码!").arg(c));
+            infoBox(checked ? QStringLiteral("已经存在税户代码为%1的数据，请更改税户代码!").arg(c)
+                            : QStringLiteral("无法检查税户代码是否已经存在：\r\n%1").arg(why));
             Dataset::abort();
         }
     }

@@ -20,7 +20,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QThread>
 #include <cstdio>
 #include <functional>
 #include <sqlite3.h>
@@ -126,7 +126,8 @@ int main(int argc, char** argv)
 
     // Scrolling the grid reads nothing from the database.
     DbGrid& grid = *window.taxers->gridTaxer;
-    QTest::qWait(150);
+    QThread::msleep(150);
+    QCoreApplication::processEvents();
     sqlite3_trace_v2(h, SQLITE_TRACE_STMT, countStatement, nullptr);
     statements = 0;
     QScrollBar* bar = grid.verticalScrollBar();
