@@ -43,7 +43,7 @@ constexpr double kHeadingTop = 16.7;
 constexpr double kFooterHeight = 13.2;
 constexpr double kRowHeight = 6.1;
 constexpr double kRulePt = 0.75;
-constexpr double kPad = 0.8; // text inside a ruled cell
+constexpr double kPad = 0.4; // text inside a ruled cell
 
 // The user's area names by code; codes compare ignoring letter case.
 QHash<QString, QString> userAreaNames()
