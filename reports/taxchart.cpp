@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QValueAxis>
 #include <QVBoxLayout>
 
@@ -119,6 +120,15 @@ TfrmTaxChart::TfrmTaxChart(QWidget* parent) : TfrmModal(parent)
 
     connect(btnOK, &QPushButton::clicked, this, guarded([this] { btnOKClick(); }));
     connect(Chart1, &QChart::plotAreaChanged, this, [this] { placeMarks(); });
+}
+
+void TfrmTaxChart::showEvent(QShowEvent* event)
+{
+    TfrmModal::showEvent(event);
+    // The base centres the dialog, which a window manager takes as leaving
+    // the maximised state; the chart window always opens maximised.
+    if (!event->spontaneous())
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void TfrmTaxChart::FormShow()
@@ -229,6 +239,5 @@ void showTaxChart(QWidget* parent)
     DialogScope<TfrmTaxChart> form(frmTaxChart);
     if (parent && form->parentWidget() != parent)
         form->setParent(parent, form->windowFlags());
-    form->setWindowState(Qt::WindowMaximized);
     form->exec();
 }

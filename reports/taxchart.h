@@ -50,6 +50,7 @@ public:
 
 protected:
     void FormShow() override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void placeMarks();
