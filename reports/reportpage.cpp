@@ -9,13 +9,17 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <map>
+#include <memory>
+
 namespace report {
 
 namespace {
 
-// Layout measures with fonts sized in pixels at this many per inch, so that
-// widths do not depend on the screen and come out exact to 0.01 mm.
-constexpr double kMeasureDpi = 7200.0;
+// Layout measures every font at one pixel size and scales: widths do not
+// depend on the screen, and the font engine keeps its glyph caches at this
+// size (it drops them for very large ones).
+constexpr int kMeasurePx = 64;
 
 QString realFamily(const QString& family)
 {
@@ -31,24 +35,23 @@ QString fontKey(const QString& family, double pt, bool bold)
     return QStringLiteral("%1|%2|%3").arg(family).arg(pt).arg(bold ? 1 : 0);
 }
 
-// Metrics of a font at the measuring size, cached per font.
-const QFontMetricsF& measureMetrics(const QString& family, double pt, bool bold)
+// Metrics of a face at the measuring size, cached per family and weight.
+const QFontMetricsF& measureMetrics(const QString& family, bool bold)
 {
-    static QHash<QString, QFontMetricsF*> cache;
-    const QString key = fontKey(family, pt, bold);
-    auto it = cache.constFind(key);
-    if (it != cache.constEnd())
-        return **it;
-    QFont f = resolveFont(family, pt, bold);
-    f.setPixelSize(qRound(pt * kMeasureDpi / 72.0));
-    auto* fm = new QFontMetricsF(f);
-    cache.insert(key, fm);
-    return *fm;
+    static std::map<std::pair<QString, bool>, std::unique_ptr<QFontMetricsF>> cache;
+    auto& slot = cache[{family, bold}];
+    if (!slot) {
+        QFont f = resolveFont(family, 10, bold);
+        f.setPixelSize(kMeasurePx);
+        slot = std::make_unique<QFontMetricsF>(f);
+    }
+    return *slot;
 }
 
-constexpr double pxToMm(double px)
+// Millimetres per measured pixel for a point size.
+constexpr double mmPerPx(double pt)
 {
-    return px * 25.4 / kMeasureDpi;
+    return pt * 25.4 / 72.0 / kMeasurePx;
 }
 
 } // namespace
@@ -112,18 +115,18 @@ QFont resolveFont(const QString& family, double pointSize, bool bold)
 
 double textWidthMm(const QString& text, const QString& family, double pt, bool bold)
 {
-    return pxToMm(measureMetrics(family, pt, bold).horizontalAdvance(text));
+    return measureMetrics(family, bold).horizontalAdvance(text) * mmPerPx(pt);
 }
 
 double lineHeightMm(const QString& family, double pt, bool bold)
 {
-    return pxToMm(measureMetrics(family, pt, bold).height());
+    return measureMetrics(family, bold).height() * mmPerPx(pt);
 }
 
 QString fitText(const QString& text, const QString& family, double pt, bool bold, double widthMm)
 {
-    const QFontMetricsF& fm = measureMetrics(family, pt, bold);
-    const double limit = widthMm * kMeasureDpi / 25.4;
+    const QFontMetricsF& fm = measureMetrics(family, bold);
+    const double limit = widthMm / mmPerPx(pt);
     if (fm.horizontalAdvance(text) <= limit)
         return text;
     // Longest prefix that fits: advances grow with the prefix, so bisect.
@@ -157,8 +160,20 @@ bool render(const Report& report, QPagedPaintDevice& device)
     auto px = [pxPerMm](const QRectF& r) {
         return QRectF(r.x() * pxPerMm, r.y() * pxPerMm, r.width() * pxPerMm, r.height() * pxPerMm);
     };
-    QHash<QString, QFont> fonts;
-    QString currentFont;
+    // Text is placed at its baseline: much cheaper than laying it out in a
+    // rectangle, and the same on every device.
+    struct DeviceFont {
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    std::map<QString, std::unique_ptr<DeviceFont>> fonts;
+    QString currentFamily;
+    double currentPt = 0;
+    bool currentBold = false;
+    DeviceFont* df = nullptr;
+    QColor penColour = Qt::black;
+    double penWidth = 0;
+    p.setPen(QPen(penColour, penWidth, Qt::SolidLine, Qt::SquareCap));
     for (qsizetype n = 0; n < report.pages.size(); ++n) {
         if (n > 0 && !device.newPage()) {
             p.end();
@@ -167,31 +182,52 @@ bool render(const Report& report, QPagedPaintDevice& device)
         for (const Box& b : report.pages.at(n).boxes) {
             switch (b.kind) {
             case Box::Text: {
-                const QString key = fontKey(b.family, b.pointSize, b.bold);
-                if (key != currentFont) {
-                    auto it = fonts.find(key);
-                    if (it == fonts.end())
-                        it = fonts.insert(key, resolveFont(b.family, b.pointSize, b.bold));
-                    p.setFont(*it);
-                    currentFont = key;
+                if (!df || b.pointSize != currentPt || b.bold != currentBold || b.family != currentFamily) {
+                    auto& slot = fonts[fontKey(b.family, b.pointSize, b.bold)];
+                    if (!slot) {
+                        const QFont f = resolveFont(b.family, b.pointSize, b.bold);
+                        slot = std::make_unique<DeviceFont>(DeviceFont{f, QFontMetricsF(f, &device)});
+                    }
+                    df = slot.get();
+                    p.setFont(df->font);
+                    currentFamily = b.family;
+                    currentPt = b.pointSize;
+                    currentBold = b.bold;
                 }
-                p.setPen(b.color);
-                p.drawText(px(b.rect), int(b.align) | Qt::TextSingleLine | Qt::TextDontClip, b.text);
+                // Text takes the pen's colour only; its width stays for the rules.
+                if (penColour != b.color) {
+                    penColour = b.color;
+                    p.setPen(QPen(penColour, penWidth, Qt::SolidLine, Qt::SquareCap));
+                }
+                const QRectF r = px(b.rect);
+                double x = r.left();
+                if (b.align & (Qt::AlignHCenter | Qt::AlignRight)) {
+                    // The layout's own measure, so text sits where the layout placed it.
+                    const double w = textWidthMm(b.text, b.family, b.pointSize, b.bold) * pxPerMm;
+                    x = (b.align & Qt::AlignRight) ? r.right() - w : r.left() + (r.width() - w) / 2;
+                }
+                double y = r.top() + df->metrics.ascent();
+                if (b.align & Qt::AlignVCenter)
+                    y = r.top() + (r.height() - df->metrics.height()) / 2 + df->metrics.ascent();
+                else if (b.align & Qt::AlignBottom)
+                    y = r.bottom() - df->metrics.descent();
+                p.drawText(QPointF(x, y), b.text);
                 break;
             }
             case Box::Line: {
-                QPen pen(b.color);
-                pen.setWidthF(b.penPt * pxPerPt);
-                pen.setCapStyle(Qt::SquareCap);
-                p.setPen(pen);
+                if (penColour != b.color || penWidth != b.penPt * pxPerPt) {
+                    penColour = b.color;
+                    penWidth = b.penPt * pxPerPt;
+                    p.setPen(QPen(penColour, penWidth, Qt::SolidLine, Qt::SquareCap));
+                }
                 const QRectF r = px(b.rect);
                 p.drawLine(r.topLeft(), r.bottomRight());
                 break;
             }
             case Box::RoundRect: {
-                QPen pen(b.color);
-                pen.setWidthF(b.penPt * pxPerPt);
-                p.setPen(pen);
+                penColour = b.color;
+                penWidth = b.penPt * pxPerPt;
+                p.setPen(QPen(penColour, penWidth, Qt::SolidLine, Qt::SquareCap));
                 p.setBrush(b.color);
                 p.drawRoundedRect(px(b.rect), 1.5 * pxPerMm, 1.5 * pxPerMm);
                 p.setBrush(Qt::NoBrush);

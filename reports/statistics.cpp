@@ -35,7 +35,7 @@ QString getTax(const QString& userCode, const QString& iniFile, const char* key,
 {
     const QString type = readIniValue(iniFile, kSection, QString::fromUtf8(key));
     const QString v = getSqlValue(QStringLiteral("frmMain.actStasticsExecute.getTax"),
-                                  QStringLiteral("SELECT sum(b.tTax)+0 FROM tax b, taxer a WHERE a.mCode=? "
+                                  QStringLiteral("SELECT sum(b.tTax)+0 FROM tax b CROSS JOIN taxer a WHERE a.mCode=? "
                                                  "AND a.tCode=b.tCode AND a.taxType=? AND (b.tDate>=? AND b.tDate<=?)"),
                                   {userCode, type, from, to});
     return v.isEmpty() ? QStringLiteral("0") : v;
