@@ -25,7 +25,8 @@ QByteArray objectBody(const QByteArray& pdf, int id)
 
 int refAfter(const QByteArray& text, const char* key)
 {
-    const QRegularExpression re(QStringLiteral("%1\\s+(\\d+)\\s+0\\s+R").arg(QRegularExpression::escape(QLatin1String(key))));
+    const QRegularExpression re(
+        QStringLiteral("%1\\s+(\\d+)\\s+0\\s+R").arg(QRegularExpression::escape(QLatin1String(key))));
     const auto m = re.match(QString::fromLatin1(text));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
@@ -100,7 +101,8 @@ bool addOutline(const QString& path, const QList<Entry>& entries)
     };
     beginObject(outlineId);
     update += "<<\n/Type /Outlines\n/First " + QByteArray::number(firstItem) + " 0 R\n/Last " +
-              QByteArray::number(firstItem + n - 1) + " 0 R\n/Count " + QByteArray::number(n) + "\n>>\nendobj\n";
+              QByteArray::number(firstItem + n - 1) + " 0 R\n/Count " + QByteArray::number(n) +
+              "\n>>\nendobj\n";
     for (int i = 0; i < n; ++i) {
         const Entry& e = entries.at(i);
         const int page = pageIds.value(qBound(0, e.page, int(pageIds.size()) - 1), -1);
@@ -112,7 +114,8 @@ bool addOutline(const QString& path, const QList<Entry>& entries)
             update += "/Prev " + QByteArray::number(firstItem + i - 1) + " 0 R\n";
         if (i + 1 < n)
             update += "/Next " + QByteArray::number(firstItem + i + 1) + " 0 R\n";
-        update += "/Dest [" + QByteArray::number(page) + " 0 R /XYZ 0 " + num(e.topPt) + " null]\n>>\nendobj\n";
+        update +=
+            "/Dest [" + QByteArray::number(page) + " 0 R /XYZ 0 " + num(e.topPt) + " null]\n>>\nendobj\n";
     }
     const qint64 catalogOffset = pdf.size() + update.size();
     // The catalog keeps every entry it had; the outline is added at its end.
@@ -121,16 +124,19 @@ bool addOutline(const QString& path, const QList<Entry>& entries)
     if (dictEnd < 0 || catalog.contains("/Outlines"))
         return false;
     update += QByteArray::number(root) + " 0 obj" + catalog.left(dictEnd) + "/Outlines " +
-              QByteArray::number(outlineId) + " 0 R\n/PageMode /UseOutlines\n" + catalog.mid(dictEnd) + "endobj\n";
+              QByteArray::number(outlineId) + " 0 R\n/PageMode /UseOutlines\n" + catalog.mid(dictEnd) +
+              "endobj\n";
 
     const qint64 xrefOffset = pdf.size() + update.size();
-    auto entry = [](qint64 offset) { return QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n"; };
+    auto entry = [](qint64 offset) {
+        return QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    };
     update += "xref\n" + QByteArray::number(root) + " 1\n" + entry(catalogOffset);
     update += QByteArray::number(outlineId) + " " + QByteArray::number(n + 1) + "\n";
     for (qint64 o : offsets)
         update += entry(o);
-    update += "trailer\n<<\n/Size " + QByteArray::number(size + n + 1) + "\n/Root " + QByteArray::number(root) +
-              " 0 R\n";
+    update += "trailer\n<<\n/Size " + QByteArray::number(size + n + 1) + "\n/Root " +
+              QByteArray::number(root) + " 0 R\n";
     if (info >= 0)
         update += "/Info " + QByteArray::number(info) + " 0 R\n";
     update += "/Prev " + QByteArray::number(prevXref) + "\n>>\nstartxref\n" + QByteArray::number(xrefOffset) +

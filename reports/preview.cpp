@@ -53,8 +53,8 @@ void showPreview(const report::Report& report, QWidget* parent)
 } // namespace reports
 
 TfrmPreview::TfrmPreview(const report::Report& report, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                          Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       m_report(report)
 {
     setObjectName(QStringLiteral("frmPreview"));
@@ -71,10 +71,12 @@ TfrmPreview::TfrmPreview(const report::Report& report, QWidget* parent)
 
     if (m_dir.isValid()) {
         m_pdfPath = m_dir.filePath(QStringLiteral("report.pdf"));
-        m_loaded = report::writePdf(m_report, m_pdfPath) && m_doc->load(m_pdfPath) == QPdfDocument::Error::None;
+        m_loaded =
+            report::writePdf(m_report, m_pdfPath) && m_doc->load(m_pdfPath) == QPdfDocument::Error::None;
     }
     if (!m_loaded)
-        writeErrorLog(QStringLiteral("frmPreview.create"), QStringLiteral("报表无法生成预览：%1").arg(m_pdfPath));
+        writeErrorLog(QStringLiteral("frmPreview.create"),
+                      QStringLiteral("报表无法生成预览：%1").arg(m_pdfPath));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -107,7 +109,9 @@ void TfrmPreview::buildBar()
         auto* a = new QAction(text, this);
         a->setObjectName(QLatin1String(name));
         a->setShortcut(key);
-        a->setToolTip(key.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, key.toString(QKeySequence::NativeText)));
+        a->setToolTip(key.isEmpty()
+                          ? text
+                          : QStringLiteral("%1 (%2)").arg(text, key.toString(QKeySequence::NativeText)));
         connect(a, &QAction::triggered, this, guarded(handler));
         bar->addAction(a);
         return a;
@@ -116,7 +120,8 @@ void TfrmPreview::buildBar()
     add("actSave", QStringLiteral("保存为PDF"), QKeySequence::Save, [this] { btnSaveClick(); });
     bar->addSeparator();
     add("actFirst", QStringLiteral("首页"), QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { goToPage(0); });
-    add("actPrior", QStringLiteral("上一页"), QKeySequence(Qt::Key_PageUp), [this] { goToPage(currentPage() - 1); });
+    add("actPrior", QStringLiteral("上一页"), QKeySequence(Qt::Key_PageUp),
+        [this] { goToPage(currentPage() - 1); });
     m_page = new QSpinBox(bar);
     m_page->setObjectName(QStringLiteral("spinPage"));
     m_page->setAccessibleName(QStringLiteral("页码"));
@@ -130,8 +135,10 @@ void TfrmPreview::buildBar()
     bar->addWidget(m_page);
     m_pageTotal = new QLabel(QStringLiteral(" / %1 页 ").arg(pageCount()), bar);
     bar->addWidget(m_pageTotal);
-    add("actNext", QStringLiteral("下一页"), QKeySequence(Qt::Key_PageDown), [this] { goToPage(currentPage() + 1); });
-    add("actLast", QStringLiteral("末页"), QKeySequence(Qt::CTRL | Qt::Key_End), [this] { goToPage(pageCount() - 1); });
+    add("actNext", QStringLiteral("下一页"), QKeySequence(Qt::Key_PageDown),
+        [this] { goToPage(currentPage() + 1); });
+    add("actLast", QStringLiteral("末页"), QKeySequence(Qt::CTRL | Qt::Key_End),
+        [this] { goToPage(pageCount() - 1); });
     bar->addSeparator();
     add("actZoomOut", QStringLiteral("缩小"), QKeySequence::ZoomOut, [this] { zoomBy(1 / 1.25); });
     add("actZoomIn", QStringLiteral("放大"), QKeySequence::ZoomIn, [this] { zoomBy(1.25); });

@@ -29,9 +29,9 @@ QString askSavePdfName(QWidget* parent, const QString& suggestedName)
 {
     if (!queuedNames.isEmpty())
         return queuedNames.takeFirst();
-    QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("保存为PDF文件"),
-                                                QDir::home().filePath(suggestedName),
-                                                QStringLiteral("PDF文件 (*.pdf)"));
+    QString name =
+        QFileDialog::getSaveFileName(parent, QStringLiteral("保存为PDF文件"),
+                                     QDir::home().filePath(suggestedName), QStringLiteral("PDF文件 (*.pdf)"));
     if (!name.isEmpty() && !name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
         name += QStringLiteral(".pdf");
     return name;

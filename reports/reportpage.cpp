@@ -67,7 +67,8 @@ QSizeF Report::printableMm() const
     return pageLayout().paintRect(QPageLayout::Millimeter).size();
 }
 
-Box text(const QRectF& mm, const QString& text, const QString& family, double pt, bool bold, Qt::Alignment align)
+Box text(const QRectF& mm, const QString& text, const QString& family, double pt, bool bold,
+         Qt::Alignment align)
 {
     Box b;
     b.kind = Box::Text;

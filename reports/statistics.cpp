@@ -14,7 +14,8 @@ namespace {
 const QString kSong = QStringLiteral("宋体");
 const QString kSection = QStringLiteral("DataDic");
 
-const char* const kStatusKeys[6] = {"rp正常户", "rp未申报户", "rp非正常户", "rp失踪户", "rp停业户", "rp注销户"};
+const char* const kStatusKeys[6] = {"rp正常户", "rp未申报户", "rp非正常户",
+                                    "rp失踪户", "rp停业户",   "rp注销户"};
 // Rows 8 to 11 in sheet order.
 const char* const kTypeKeys[4] = {"rp注册纯地税户", "rp临时纯地税户", "rp注册共管户", "rp临时共管户"};
 
@@ -22,11 +23,10 @@ QString getIntValue(const QString& userCode, const QString& iniFile, const char*
                     const QString& to)
 {
     const QString status = readIniValue(iniFile, kSection, QString::fromUtf8(key));
-    const QString v = getSqlValue(
-        QStringLiteral("frmMain.actStasticsExecute.getIntValue"),
-        QStringLiteral("SELECT COUNT(*) FROM taxer WHERE mCode=? AND taxStatus=? "
-                       "AND (taxStatusChangeDate>=? AND taxStatusChangeDate<=?)"),
-        {userCode, status, from, to});
+    const QString v = getSqlValue(QStringLiteral("frmMain.actStasticsExecute.getIntValue"),
+                                  QStringLiteral("SELECT COUNT(*) FROM taxer WHERE mCode=? AND taxStatus=? "
+                                                 "AND (taxStatusChangeDate>=? AND taxStatusChangeDate<=?)"),
+                                  {userCode, status, from, to});
     return v.isEmpty() ? QStringLiteral("0") : v;
 }
 
@@ -34,10 +34,11 @@ QString getTax(const QString& userCode, const QString& iniFile, const char* key,
                const QString& to)
 {
     const QString type = readIniValue(iniFile, kSection, QString::fromUtf8(key));
-    const QString v = getSqlValue(QStringLiteral("frmMain.actStasticsExecute.getTax"),
-                                  QStringLiteral("SELECT sum(b.tTax)+0 FROM tax b CROSS JOIN taxer a WHERE a.mCode=? "
-                                                 "AND a.tCode=b.tCode AND a.taxType=? AND (b.tDate>=? AND b.tDate<=?)"),
-                                  {userCode, type, from, to});
+    const QString v =
+        getSqlValue(QStringLiteral("frmMain.actStasticsExecute.getTax"),
+                    QStringLiteral("SELECT sum(b.tTax)+0 FROM tax b CROSS JOIN taxer a WHERE a.mCode=? "
+                                   "AND a.tCode=b.tCode AND a.taxType=? AND (b.tDate>=? AND b.tDate<=?)"),
+                    {userCode, type, from, to});
     return v.isEmpty() ? QStringLiteral("0") : v;
 }
 
@@ -77,7 +78,8 @@ QString generalNumber(double value)
 QStringList computeStatistics(const QString& userCode, const QString& iniFile, const QDate& today)
 {
     const QString t = today.toString(QStringLiteral("yyyy-MM-dd"));
-    return column(userCode, iniFile, monthsBefore(today, 1), t) + column(userCode, iniFile, monthsBefore(today, 12), t);
+    return column(userCode, iniFile, monthsBefore(today, 1), t) +
+           column(userCode, iniFile, monthsBefore(today, 12), t);
 }
 
 report::Report layoutStatistics(const QStringList& cells, const QDate& today)
@@ -91,7 +93,8 @@ report::Report layoutStatistics(const QStringList& cells, const QDate& today)
     report::Page page;
     auto& b = page.boxes;
     b.append(report::label(65.1, 8.7, rep.title, kSong, 16, true));
-    b.append(report::label(130.2, 29.4, QStringLiteral("统计日期：") + today.toString(QStringLiteral("yyyy年MM月dd日")),
+    b.append(report::label(130.2, 29.4,
+                           QStringLiteral("统计日期：") + today.toString(QStringLiteral("yyyy年MM月dd日")),
                            kSong, 11, false));
 
     constexpr double left = 26.2, sectionRight = 38.6, itemRight = 85.2, monthRight = 131.8, right = 178.6;
@@ -114,12 +117,12 @@ report::Report layoutStatistics(const QStringList& cells, const QDate& today)
         b.append(report::line(r == 7 ? left : sectionRight, y, right, y, pen));
     }
     const double headerTextTop = top + (headerBottom - top - h12b) / 2;
-    b.append(report::text(QRectF(sectionRight, headerTextTop, itemRight - sectionRight, h12b), QStringLiteral("项目"),
-                          kSong, 12, true, Qt::AlignHCenter | Qt::AlignTop));
-    b.append(report::text(QRectF(itemRight, headerTextTop, monthRight - itemRight, h12b), QStringLiteral("本月发生数"),
-                          kSong, 12, true, Qt::AlignHCenter | Qt::AlignTop));
-    b.append(report::text(QRectF(monthRight, headerTextTop, right - monthRight, h12b), QStringLiteral("年度累积数"),
-                          kSong, 12, true, Qt::AlignHCenter | Qt::AlignTop));
+    b.append(report::text(QRectF(sectionRight, headerTextTop, itemRight - sectionRight, h12b),
+                          QStringLiteral("项目"), kSong, 12, true, Qt::AlignHCenter | Qt::AlignTop));
+    b.append(report::text(QRectF(itemRight, headerTextTop, monthRight - itemRight, h12b),
+                          QStringLiteral("本月发生数"), kSong, 12, true, Qt::AlignHCenter | Qt::AlignTop));
+    b.append(report::text(QRectF(monthRight, headerTextTop, right - monthRight, h12b),
+                          QStringLiteral("年度累积数"), kSong, 12, true, Qt::AlignHCenter | Qt::AlignTop));
 
     // The section captions, one character per line, centred beside their rows.
     auto stack = [&](const QString& chars, double from, double to) {
@@ -134,18 +137,18 @@ report::Report layoutStatistics(const QStringList& cells, const QDate& today)
     stack(QStringLiteral("户数统计"), headerBottom, headerBottom + 7 * rowH);
     stack(QStringLiteral("税款统计"), headerBottom + 7 * rowH, bottom);
 
-    static const char* const captions[12] = {"正常户数（1）",       "未申报户数（2）",      "非正常户数（3）",
-                                             "失踪户数（4）",       "停业户数（5）",        "注销户数（6）",
-                                             "合计户数（7）=1+2+3", "注册纯地税户税款总额", "临时纯地税户税款总额",
-                                             "注册共管税款总额",    "临时共管税款总额",     "合计"};
+    static const char* const captions[12] = {
+        "正常户数（1）",        "未申报户数（2）",  "非正常户数（3）",     "失踪户数（4）",
+        "停业户数（5）",        "注销户数（6）",    "合计户数（7）=1+2+3", "注册纯地税户税款总额",
+        "临时纯地税户税款总额", "注册共管税款总额", "临时共管税款总额",    "合计"};
     for (int r = 0; r < 12; ++r) {
         const double y = headerBottom + r * rowH + (rowH - h12) / 2;
         b.append(report::text(QRectF(sectionRight + 1.0, y, itemRight - sectionRight - 2.0, h12),
                               QString::fromUtf8(captions[r]), kSong, 12, false));
-        b.append(report::text(QRectF(itemRight, y, monthRight - itemRight, h12), cells.value(r), kSong, 12, false,
-                              Qt::AlignHCenter | Qt::AlignTop));
-        b.append(report::text(QRectF(monthRight, y, right - monthRight, h12), cells.value(12 + r), kSong, 12, false,
-                              Qt::AlignHCenter | Qt::AlignTop));
+        b.append(report::text(QRectF(itemRight, y, monthRight - itemRight, h12), cells.value(r), kSong, 12,
+                              false, Qt::AlignHCenter | Qt::AlignTop));
+        b.append(report::text(QRectF(monthRight, y, right - monthRight, h12), cells.value(12 + r), kSong, 12,
+                              false, Qt::AlignHCenter | Qt::AlignTop));
     }
     b.append(report::label(47.1, 180.7, QStringLiteral("制表人：（签名）"), kSong, 12, false));
     b.append(report::label(119.1, 180.7, QStringLiteral("审核人：（签名）   "), kSong, 12, false));

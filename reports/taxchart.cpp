@@ -21,8 +21,8 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 TfrmTaxChart* frmTaxChart = nullptr;
 

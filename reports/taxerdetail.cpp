@@ -17,10 +17,12 @@ const QString kSong = QStringLiteral("宋体");
 // "top 20" as the sheet means it: the 20 newest rows and every further row
 // dated the same as the 20th.  A row without a date ranks with the empty
 // date, below every real one.
-QString topTwentySql(const QString& columns, const QString& table, const QString& dateColumn, const QString& key)
+QString topTwentySql(const QString& columns, const QString& table, const QString& dateColumn,
+                     const QString& key)
 {
     return QStringLiteral("SELECT %1 FROM %2 WHERE tCode=?1 AND COALESCE(%3,'') >= "
-                          "COALESCE((SELECT COALESCE(%3,'') FROM %2 WHERE tCode=?1 ORDER BY 1 DESC LIMIT 1 OFFSET 19),'') "
+                          "COALESCE((SELECT COALESCE(%3,'') FROM %2 WHERE tCode=?1 ORDER BY 1 DESC LIMIT 1 "
+                          "OFFSET 19),'') "
                           "ORDER BY %3 DESC, %4")
         .arg(columns, table, dateColumn, key);
 }
@@ -61,7 +63,8 @@ constexpr double kSectionGap = 13.2;
 void addHeader(report::Page& page, const TaxerDetail& d, double width)
 {
     page.boxes.append(report::text(QRectF(0, 3.4, width, report::lineHeightMm(kSong, 16, true)),
-                                   QStringLiteral("税户详细信息"), kSong, 16, true, Qt::AlignHCenter | Qt::AlignTop));
+                                   QStringLiteral("税户详细信息"), kSong, 16, true,
+                                   Qt::AlignHCenter | Qt::AlignTop));
     struct Pair {
         double y;
         const char* left;
@@ -101,8 +104,9 @@ bool loadTaxerDetail(const QString& tCode, TaxerDetail& d)
                              "tOpenDate", "tRegistDate", "aName", "tRegistAddress"}) {
         if (qstrcmp(name, "aName") == 0) {
             Dataset area;
-            const bool ok = runSql(kContext, area, QStringLiteral("SELECT aName FROM area WHERE aCode=? AND mCode=?"),
-                                   true, {qryPrintTaxer.value(QStringLiteral("aCode")), UserInfo.UserCode});
+            const bool ok =
+                runSql(kContext, area, QStringLiteral("SELECT aName FROM area WHERE aCode=? AND mCode=?"),
+                       true, {qryPrintTaxer.value(QStringLiteral("aCode")), UserInfo.UserCode});
             d.fields.append(ok && !area.isEmpty() ? sqlvalue::text(area.value(0)) : QString());
         } else {
             d.fields.append(qryPrintTaxer.asString(QLatin1String(name)));
@@ -113,8 +117,8 @@ bool loadTaxerDetail(const QString& tCode, TaxerDetail& d)
     readRows(topTwentySql(QStringLiteral("tStartDate, tEndDate, tRemark"), QStringLiteral("yingye"),
                           QStringLiteral("tStartDate"), QStringLiteral("tid")),
              code, d.periods);
-    readRows(topTwentySql(QStringLiteral("aStartDate, aEndDate, aCount, aRatio, aTax"), QStringLiteral("audit"),
-                          QStringLiteral("aStartDate"), QStringLiteral("aID")),
+    readRows(topTwentySql(QStringLiteral("aStartDate, aEndDate, aCount, aRatio, aTax"),
+                          QStringLiteral("audit"), QStringLiteral("aStartDate"), QStringLiteral("aID")),
              code, d.audits);
     readRows(topTwentySql(QStringLiteral("tDate, tTax"), QStringLiteral("tax"), QStringLiteral("tDate"),
                           QStringLiteral("tid")),
@@ -141,17 +145,26 @@ report::Report layoutTaxerDetail(const TaxerDetail& d)
          {{QStringLiteral("开业时间"), 34.4, 59.9, false},
           {QStringLiteral("停业时间"), 60.9, 84.7, false},
           {QStringLiteral("备注"), 85.7, -1, false}},
-         11, QColor(Qt::blue), 20.1, 4.0},
+         11,
+         QColor(Qt::blue),
+         20.1,
+         4.0},
         {QStringLiteral("核定记录"),
          {{QStringLiteral("起始日期"), 34.7, 54.0, false},
           {QStringLiteral("截止日期"), 54.5, 74.0, false},
           {QStringLiteral("核定额"), 74.5, 89.6, true},
           {QStringLiteral("税率"), 91.0, 105.3, true},
           {QStringLiteral("税额"), 106.5, 121.4, true}},
-         12, QColor(Qt::cyan), 13.2, 4.2},
+         12,
+         QColor(Qt::cyan),
+         13.2,
+         4.2},
         {QStringLiteral("纳税记录"),
          {{QStringLiteral("纳税日期"), 36.0, 56.0, false}, {QStringLiteral("税额"), 56.6, 76.2, true}},
-         12, QColor(Qt::cyan), 14.8, 4.0},
+         12,
+         QColor(Qt::cyan),
+         14.8,
+         4.0},
     };
     const QList<QList<QStringList>> data = {d.periods, d.audits, d.payments};
 
@@ -180,7 +193,8 @@ report::Report layoutTaxerDetail(const TaxerDetail& d)
         const double headingHeight = report::lineHeightMm(kSong, sec.headingPt, true);
         const double headingTop = y + sec.titleHeight - rule - 0.6 - headingHeight;
         for (const SectionColumn& c : sec.columns) {
-            const double w = c.right < 0 ? report::textWidthMm(c.heading, kSong, sec.headingPt, true) : c.right - c.left;
+            const double w =
+                c.right < 0 ? report::textWidthMm(c.heading, kSong, sec.headingPt, true) : c.right - c.left;
             page.boxes.append(report::text(QRectF(c.left, headingTop, w, headingHeight), c.heading, kSong,
                                            sec.headingPt, true,
                                            (c.alignRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop));
@@ -199,9 +213,9 @@ report::Report layoutTaxerDetail(const TaxerDetail& d)
                 const double limit = col.right < 0 ? area.width() - col.left : col.right - col.left;
                 const QString shown = report::fitText(v, kSong, 10, false, limit);
                 const double w = col.right < 0 ? report::textWidthMm(shown, kSong, 10, false) : limit;
-                page.boxes.append(report::text(QRectF(col.left, y + (sec.rowHeight - rowText) / 2, w, rowText), shown,
-                                               kSong, 10, false,
-                                               (col.alignRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop));
+                page.boxes.append(report::text(
+                    QRectF(col.left, y + (sec.rowHeight - rowText) / 2, w, rowText), shown, kSong, 10, false,
+                    (col.alignRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop));
             }
             y += sec.rowHeight;
         }

@@ -108,14 +108,17 @@ report::Report layoutTaxerList(const QList<TaxerListRow>& rows, const QDate& pri
         report::Page page;
         const qsizetype count = qMin<qsizetype>(perPage, rows.size() - first);
         page.boxes.reserve(3 + 2 * cols.size() + count * (cols.size() + 1) + 1);
-        page.boxes.append(report::text(QRectF(112.4, 6.3, 158.5 - 112.4, report::lineHeightMm(kSong, 14, true)),
-                                       QStringLiteral("纳  税  人  列  表"), kSong, 14, true, Qt::AlignHCenter | Qt::AlignTop));
-        page.boxes.append(report::label(211.4, 10.6, QStringLiteral("打印日期:"), QStringLiteral("Arial"), 10, false));
+        page.boxes.append(report::text(
+            QRectF(112.4, 6.3, 158.5 - 112.4, report::lineHeightMm(kSong, 14, true)),
+            QStringLiteral("纳  税  人  列  表"), kSong, 14, true, Qt::AlignHCenter | Qt::AlignTop));
+        page.boxes.append(
+            report::label(211.4, 10.6, QStringLiteral("打印日期:"), QStringLiteral("Arial"), 10, false));
         page.boxes.append(report::label(230.7, 10.6, dateText, QStringLiteral("Arial"), 10, false));
         for (const Column& c : cols)
-            page.boxes.append(report::text(QRectF(c.left, kHeadingTop + (kHeaderHeight - kHeadingTop - headingHeight) / 2,
-                                                  c.right - c.left, headingHeight),
-                                           c.heading, kSong, 11, true, Qt::AlignHCenter | Qt::AlignTop));
+            page.boxes.append(
+                report::text(QRectF(c.left, kHeadingTop + (kHeaderHeight - kHeadingTop - headingHeight) / 2,
+                                    c.right - c.left, headingHeight),
+                             c.heading, kSong, 11, true, Qt::AlignHCenter | Qt::AlignTop));
         // The closed grid: a rule over the headings and under every row, and
         // one vertical rule per column boundary from the headings down.
         const double bottom = kHeaderHeight + count * kRowHeight;
@@ -133,9 +136,10 @@ report::Report layoutTaxerList(const QList<TaxerListRow>& rows, const QDate& pri
                     continue;
                 const Column& col = cols.at(c);
                 const double width = col.right - col.left - 2 * kPad;
-                page.boxes.append(report::text(QRectF(col.left + kPad, top + (kRowHeight - songRow) / 2, width, songRow),
-                                               report::fitText(value, kSong, 10, false, width), kSong, 10, false,
-                                               col.align | Qt::AlignTop));
+                page.boxes.append(
+                    report::text(QRectF(col.left + kPad, top + (kRowHeight - songRow) / 2, width, songRow),
+                                 report::fitText(value, kSong, 10, false, width), kSong, 10, false,
+                                 col.align | Qt::AlignTop));
             }
             page.boxes.append(report::line(gridLeft, top + kRowHeight, gridRight, top + kRowHeight, kRulePt));
         }
@@ -148,5 +152,6 @@ report::Report layoutTaxerList(const QList<TaxerListRow>& rows, const QDate& pri
 
 void printTaxerList(const Dataset& qryTaxer, QWidget* parent)
 {
-    reports::showPreview(reports::layoutTaxerList(reports::taxerListRows(qryTaxer), QDate::currentDate()), parent);
+    reports::showPreview(reports::layoutTaxerList(reports::taxerListRows(qryTaxer), QDate::currentDate()),
+                         parent);
 }

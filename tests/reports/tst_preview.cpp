@@ -68,13 +68,17 @@ void TestPreview::savedPdfHoldsTheTexts_data()
 {
     QTest::addColumn<int>("which");
     QTest::addColumn<QStringList>("texts");
-    QTest::newRow("statistics") << 0
-                                << QStringList{"个体户跟踪管理统计表", "统计日期：2004年03月31日", "正常户数（1）",
-                                               "合计户数（7）=1+2+3", "175.5", "制表人：（签名）"};
-    QTest::newRow("detail sheet") << 1
-                                  << QStringList{"税户详细信息", "老王面馆", "城西片区", "营业记录", "季节性停业",
-                                                 "核定记录", "0.045", "纳税记录", "100.5"};
-    QTest::newRow("list") << 2 << QStringList{"打印日期:", "税户代码", "联系电话", "东风五金店", "新华书店'分店", "2004/3/31"};
+    QTest::newRow("statistics") << 0 << QStringList{"个体户跟踪管理统计表",
+                                                    "统计日期：2004年03月31日",
+                                                    "正常户数（1）",
+                                                    "合计户数（7）=1+2+3",
+                                                    "175.5",
+                                                    "制表人：（签名）"};
+    QTest::newRow("detail sheet") << 1 << QStringList{"税户详细信息", "老王面馆",   "城西片区",
+                                                      "营业记录",     "季节性停业", "核定记录",
+                                                      "0.045",        "纳税记录",   "100.5"};
+    QTest::newRow("list") << 2 << QStringList{"打印日期:",  "税户代码",      "联系电话",
+                                              "东风五金店", "新华书店'分店", "2004/3/31"};
 }
 
 void TestPreview::savedPdfHoldsTheTexts()
@@ -84,7 +88,8 @@ void TestPreview::savedPdfHoldsTheTexts()
     const QDate date(2004, 3, 31);
     report::Report rep;
     if (which == 0)
-        rep = reports::layoutStatistics(reports::computeStatistics(QStringLiteral("u1"), IniFileName, date), date);
+        rep = reports::layoutStatistics(reports::computeStatistics(QStringLiteral("u1"), IniFileName, date),
+                                        date);
     else if (which == 1)
         rep = detailSheet();
     else

@@ -26,7 +26,8 @@ class TestReportGolden : public QObject {
     {
         const QString actual = report::dumpBoxes(rep);
         if (qEnvironmentVariableIsSet("CORVANE_GOLDEN_PDF"))
-            report::writePdf(rep, qEnvironmentVariable("CORVANE_GOLDEN_PDF") + QLatin1Char('/') + name + ".pdf");
+            report::writePdf(rep,
+                             qEnvironmentVariable("CORVANE_GOLDEN_PDF") + QLatin1Char('/') + name + ".pdf");
         const QString path = QStringLiteral(GOLDEN_DIR "/%1.txt").arg(name);
         if (qEnvironmentVariableIsSet("CORVANE_UPDATE_GOLDEN")) {
             QFile out(path);
@@ -58,7 +59,8 @@ private slots:
         qryTaxer.setSql(QStringLiteral("SELECT * FROM taxer WHERE mCode=? ORDER BY tCode"));
         qryTaxer.setParams({UserInfo.UserCode});
         qryTaxer.open();
-        compareGolden(reports::layoutTaxerList(reports::taxerListRows(qryTaxer), m_date), QStringLiteral("taxerlist"));
+        compareGolden(reports::layoutTaxerList(reports::taxerListRows(qryTaxer), m_date),
+                      QStringLiteral("taxerlist"));
     }
 
     void taxerDetail()

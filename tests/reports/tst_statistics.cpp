@@ -53,10 +53,14 @@ void TestStatistics::periods_data()
     QTest::addColumn<QDate>("today");
     QTest::addColumn<QString>("month");
     QTest::addColumn<QString>("year");
-    QTest::newRow("31 March 2004") << QDate(2004, 3, 31) << "2004-02-29" << "2003-03-31";
-    QTest::newRow("29 February 2004") << QDate(2004, 2, 29) << "2004-01-29" << "2003-02-28";
-    QTest::newRow("15 January") << QDate(2004, 1, 15) << "2003-12-15" << "2003-01-15";
-    QTest::newRow("31 May") << QDate(2005, 5, 31) << "2005-04-30" << "2004-05-31";
+    QTest::newRow("31 March 2004") << QDate(2004, 3, 31) << "2004-02-29"
+                                   << "2003-03-31";
+    QTest::newRow("29 February 2004") << QDate(2004, 2, 29) << "2004-01-29"
+                                      << "2003-02-28";
+    QTest::newRow("15 January") << QDate(2004, 1, 15) << "2003-12-15"
+                                << "2003-01-15";
+    QTest::newRow("31 May") << QDate(2005, 5, 31) << "2005-04-30"
+                            << "2004-05-31";
 }
 
 void TestStatistics::periods()
@@ -78,15 +82,15 @@ void TestStatistics::cells_data()
     QTest::addColumn<QStringList>("month"); // rows 1 to 12
     QTest::addColumn<QStringList>("year");
 
-    QTest::newRow("user without taxpayers") << QStringList{"u2|X1|注册纯地税户|正常户|2004-03-31"}
-                                            << QStringList{"X1|2004-03-31|50"} << QStringList{} << zeros(12) << zeros(12);
+    QTest::newRow("user without taxpayers")
+        << QStringList{"u2|X1|注册纯地税户|正常户|2004-03-31"} << QStringList{"X1|2004-03-31|50"}
+        << QStringList{} << zeros(12) << zeros(12);
 
     QTest::newRow("change date bounds")
         << QStringList{"u1|A1||正常户|2004-02-29", "u1|A2||正常户|2004-03-31", "u1|A3||正常户|2004-02-28",
-                       "u1|A4||正常户|", "u1|A5||正常户|~", "u1|A6||正常户|2004-04-01", "u1|A7||正常户|2003-03-31",
-                       "u1|A8||正常户|2003-03-30"}
-        << QStringList{} << QStringList{}
-        << (QStringList{"2", "0", "0", "0", "0", "0", "2"} + zeros(5))
+                       "u1|A4||正常户|",           "u1|A5||正常户|~",          "u1|A6||正常户|2004-04-01",
+                       "u1|A7||正常户|2003-03-31", "u1|A8||正常户|2003-03-30"}
+        << QStringList{} << QStringList{} << (QStringList{"2", "0", "0", "0", "0", "0", "2"} + zeros(5))
         << (QStringList{"4", "0", "0", "0", "0", "0", "4"} + zeros(5));
 
     QStringList counts;
@@ -96,7 +100,8 @@ void TestStatistics::cells_data()
     for (int s = 0; s < 6; ++s)
         for (int i = 0; i < n[s]; ++i)
             counts << QStringLiteral("u1|S%1||%2|2004-03-15").arg(++code).arg(QString::fromUtf8(statuses[s]));
-    counts << "u2|Z1||正常户|2004-03-15" << "u2|Z2||未申报户|2004-03-15";
+    counts << "u2|Z1||正常户|2004-03-15"
+           << "u2|Z2||未申报户|2004-03-15";
     QTest::newRow("row 7 adds rows 1 to 3; other users never count")
         << counts << QStringList{} << QStringList{}
         << (QStringList{"5", "2", "1", "4", "0", "3", "8"} + zeros(5))
@@ -110,16 +115,17 @@ void TestStatistics::cells_data()
 
     QTest::newRow("today counts in both, twelve months ago in the year only")
         << QStringList{"u1|P1|临时共管户||"}
-        << QStringList{"P1|2004-03-31|1", "P1|2003-03-31|10", "P1|2003-03-30|100", "P1|2004-02-29|1000",
-                       "P1|2004-02-28|10000", "P1|~|100000"}
+        << QStringList{"P1|2004-03-31|1",    "P1|2003-03-31|10",    "P1|2003-03-30|100",
+                       "P1|2004-02-29|1000", "P1|2004-02-28|10000", "P1|~|100000"}
         << QStringList{} << (zeros(10) + QStringList{"1001", "1001"})
         << (zeros(10) + QStringList{"11011", "11011"});
 
     // Rows 8 to 11 are registered local, temporary local, registered joint, temporary joint.
     QTest::newRow("each type in its own row")
-        << QStringList{"u1|P1|注册纯地税户||", "u1|P2|临时纯地税户||", "u1|P3|注册共管户||", "u1|P4|临时共管户||"}
-        << QStringList{"P1|2004-03-01|1", "P2|2004-03-01|2", "P3|2004-03-01|4", "P4|2004-03-01|8.25"} << QStringList{}
-        << (zeros(7) + QStringList{"1", "2", "4", "8.25", "15.25"})
+        << QStringList{"u1|P1|注册纯地税户||", "u1|P2|临时纯地税户||", "u1|P3|注册共管户||",
+                       "u1|P4|临时共管户||"}
+        << QStringList{"P1|2004-03-01|1", "P2|2004-03-01|2", "P3|2004-03-01|4", "P4|2004-03-01|8.25"}
+        << QStringList{} << (zeros(7) + QStringList{"1", "2", "4", "8.25", "15.25"})
         << (zeros(7) + QStringList{"1", "2", "4", "8.25", "15.25"});
 
     QTest::newRow("quote in a key value counts normally")
@@ -181,7 +187,8 @@ void TestStatistics::generalFormat()
 
 void TestStatistics::paymentCountsUnderTheTypeAtRunTime()
 {
-    reportdb::addSimple(QStringLiteral("u1"), QStringLiteral("P1"), QStringLiteral("注册纯地税户"), QVariant());
+    reportdb::addSimple(QStringLiteral("u1"), QStringLiteral("P1"), QStringLiteral("注册纯地税户"),
+                        QVariant());
     reportdb::addPayment(QStringLiteral("P1"), QStringLiteral("2004-03-01"), 40);
     QCOMPARE(reports::computeStatistics(UserInfo.UserCode, IniFileName, kToday).mid(7, 5),
              (QStringList{"40", "0", "0", "0", "40"}));
@@ -215,7 +222,8 @@ void TestStatistics::actionPreviewsTheSheet()
     QStringList texts;
     for (const report::Box& b : rep.pages.first().boxes)
         texts << b.text;
-    QVERIFY(texts.contains(QStringLiteral("统计日期：") + QDate::currentDate().toString(QStringLiteral("yyyy年MM月dd日"))));
+    QVERIFY(texts.contains(QStringLiteral("统计日期：") +
+                           QDate::currentDate().toString(QStringLiteral("yyyy年MM月dd日"))));
     QVERIFY(texts.contains(QStringLiteral("合计户数（7）=1+2+3")));
     QVERIFY(texts.contains(QStringLiteral("审核人：（签名）   ")));
     QCOMPARE(texts.count(QStringLiteral("0")), 24);

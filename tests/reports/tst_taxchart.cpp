@@ -24,7 +24,12 @@ QStringList describe(const QList<reports::YearEntry>& entries)
 {
     QStringList out;
     for (const reports::YearEntry& e : entries)
-        out << QStringLiteral("%1:%2,%3,%4,%5").arg(e.year).arg(e.sums[0]).arg(e.sums[1]).arg(e.sums[2]).arg(e.sums[3]);
+        out << QStringLiteral("%1:%2,%3,%4,%5")
+                   .arg(e.year)
+                   .arg(e.sums[0])
+                   .arg(e.sums[1])
+                   .arg(e.sums[2])
+                   .arg(e.sums[3]);
     return out;
 }
 
@@ -70,17 +75,16 @@ void TestTaxChart::entries_data()
     QTest::addColumn<QStringList>("keys");
     QTest::addColumn<QStringList>("expected");
 
-    const QStringList fourTypes{"u1|R1|注册纯地税户", "u1|J1|注册共管户", "u1|L1|临时纯地税户", "u1|T1|临时共管户",
-                                "u1|X1|个体", "u2|R9|注册纯地税户"};
-    QTest::newRow("two years")
+    const QStringList fourTypes{"u1|R1|注册纯地税户", "u1|J1|注册共管户", "u1|L1|临时纯地税户",
+                                "u1|T1|临时共管户",   "u1|X1|个体",       "u2|R9|注册纯地税户"};
+    QTest::newRow("two years") << fourTypes
+                               << QStringList{"R1|2003-02-01|100", "R1|2003-11-30|50", "R1|2004-01-05|80",
+                                              "T1|2004-06-30|30", "R9|2004-01-01|5000"}
+                               << QStringList{} << QStringList{"2003:150,0,0,0", "2004:80,0,0,30"};
+    QTest::newRow("series in key order")
         << fourTypes
-        << QStringList{"R1|2003-02-01|100", "R1|2003-11-30|50", "R1|2004-01-05|80", "T1|2004-06-30|30",
-                       "R9|2004-01-01|5000"}
-        << QStringList{} << QStringList{"2003:150,0,0,0", "2004:80,0,0,30"};
-    QTest::newRow("series in key order") << fourTypes
-                                         << QStringList{"R1|2004-01-01|1", "J1|2004-01-01|2", "L1|2004-01-01|4",
-                                                        "T1|2004-01-01|8"}
-                                         << QStringList{} << QStringList{"2004:1,2,4,8"};
+        << QStringList{"R1|2004-01-01|1", "J1|2004-01-01|2", "L1|2004-01-01|4", "T1|2004-01-01|8"}
+        << QStringList{} << QStringList{"2004:1,2,4,8"};
     QTest::newRow("a year of an unmapped type only")
         << fourTypes << QStringList{"X1|2002-05-05|70", "R1|2003-01-01|1"} << QStringList{}
         << QStringList{"2002:0,0,0,0", "2003:1,0,0,0"};
@@ -90,13 +94,14 @@ void TestTaxChart::entries_data()
         << QStringList{"2004:9,0,0,9"};
     QTest::newRow("missing key collects empty and NULL types")
         << QStringList{"u1|E1|", "u1|N1|~", "u1|R1|注册纯地税户"}
-        << QStringList{"E1|2004-01-01|3", "N1|2004-02-01|4", "R1|2004-03-01|5"} << QStringList{"rp注册共管户="}
-        << QStringList{"2004:5,7,0,0"};
+        << QStringList{"E1|2004-01-01|3", "N1|2004-02-01|4", "R1|2004-03-01|5"}
+        << QStringList{"rp注册共管户="} << QStringList{"2004:5,7,0,0"};
     QTest::newRow("undated payments under the empty label")
         << fourTypes << QStringList{"R1|~|6", "R1||1", "J1|~|2", "R1|2004-01-01|3"} << QStringList{}
         << QStringList{":7,2,0,0", "2004:3,0,0,0"};
-    QTest::newRow("quote in a key value") << QStringList{"u1|Q1|个'体"} << QStringList{"Q1|2004-01-01|11"}
-                                          << QStringList{"rp注册纯地税户=个'体"} << QStringList{"2004:11,0,0,0"};
+    QTest::newRow("quote in a key value")
+        << QStringList{"u1|Q1|个'体"} << QStringList{"Q1|2004-01-01|11"}
+        << QStringList{"rp注册纯地税户=个'体"} << QStringList{"2004:11,0,0,0"};
 }
 
 void TestTaxChart::entries()
@@ -141,7 +146,8 @@ void TestTaxChart::marks()
 
 void TestTaxChart::windowShowsAndPrintsTheChart()
 {
-    reportdb::addSimple(QStringLiteral("u1"), QStringLiteral("R1"), QStringLiteral("注册纯地税户"), QVariant());
+    reportdb::addSimple(QStringLiteral("u1"), QStringLiteral("R1"), QStringLiteral("注册纯地税户"),
+                        QVariant());
     reportdb::addSimple(QStringLiteral("u1"), QStringLiteral("T1"), QStringLiteral("临时共管户"), QVariant());
     reportdb::addPayment(QStringLiteral("R1"), QStringLiteral("2003-01-01"), 1500.25);
     reportdb::addPayment(QStringLiteral("T1"), QStringLiteral("2004-01-01"), 30);
@@ -156,7 +162,8 @@ void TestTaxChart::windowShowsAndPrintsTheChart()
         QCOMPARE(f->btnClose->text(), QStringLiteral("关闭"));
         QCOMPARE(f->Chart1->title(), QStringLiteral("税收统计图"));
         const QStringList titles{"注册纯地税额", "注册共管税额", "临时纯地税额", "临时共管税额"};
-        const QList<QColor> colours{QColor(255, 0, 0), QColor(0, 128, 0), QColor(255, 255, 0), QColor(0, 0, 255)};
+        const QList<QColor> colours{QColor(255, 0, 0), QColor(0, 128, 0), QColor(255, 255, 0),
+                                    QColor(0, 0, 255)};
         for (int n = 0; n < 4; ++n) {
             QCOMPARE(f->Series[n]->label(), titles[n]);
             QCOMPARE(f->Series[n]->color(), colours[n]);

@@ -94,8 +94,9 @@ void TestTaxerReports::listHoldsTheGridRows()
     QFETCH(QString, filter);
     QFETCH(QStringList, codes);
     for (int i = 5; i >= 1; --i)
-        reportdb::addTaxer({"u1", QStringLiteral("C0%1").arg(i), i % 2 ? QStringLiteral("店%1").arg(i) : QStringLiteral("馆%1").arg(i),
-                            "", i % 2 ? "注册纯地税户" : "临时共管户", "", "", "", "", "", QVariant(), "", ""});
+        reportdb::addTaxer({"u1", QStringLiteral("C0%1").arg(i),
+                            i % 2 ? QStringLiteral("店%1").arg(i) : QStringLiteral("馆%1").arg(i), "",
+                            i % 2 ? "注册纯地税户" : "临时共管户", "", "", "", "", "", QVariant(), "", ""});
     reportdb::addTaxer({"u2", "C00", "别人的店", "", "", "", "", "", "", "", QVariant(), "", ""});
     Dataset qryTaxer;
     QVERIFY(runSql(QStringLiteral("test"), qryTaxer, sql, true, {UserInfo.UserCode}));
@@ -147,7 +148,8 @@ void TestTaxerReports::emptyListIsOneBlankPage()
     Dataset closed;
     printTaxerList(closed, nullptr);
     Dataset empty;
-    QVERIFY(runSql(QStringLiteral("test"), empty, QStringLiteral("SELECT * FROM taxer WHERE mCode=?"), true, {"nobody"}));
+    QVERIFY(runSql(QStringLiteral("test"), empty, QStringLiteral("SELECT * FROM taxer WHERE mCode=?"), true,
+                   {"nobody"}));
     printTaxerList(empty, nullptr);
     QCOMPARE(m_shown.size(), 2);
     for (const report::Report& rep : m_shown) {
@@ -183,9 +185,11 @@ void TestTaxerReports::sectionsKeepTwentyNewestWithTies_data()
     QTest::newRow("25 dates give the 20 newest, newest first") << dates << newest;
 
     QVariantList tied = dates;
-    tied << "2004-01-06" << "2004-01-06";
+    tied << "2004-01-06"
+         << "2004-01-06";
     QStringList withTies = newest;
-    withTies << "2004-01-06" << "2004-01-06";
+    withTies << "2004-01-06"
+             << "2004-01-06";
     QTest::newRow("rows tied with the 20th date come along") << tied << withTies;
 
     QTest::newRow("fewer than 20") << QVariantList{"2003-05-01", "2004-01-01", "2003-12-31"}
@@ -195,8 +199,8 @@ void TestTaxerReports::sectionsKeepTwentyNewestWithTies_data()
     undated << QVariant() << QString();
     QTest::newRow("undated rows rank below every date") << undated << newest;
 
-    QTest::newRow("undated rows fill up to 20") << QVariantList{QVariant(), "2004-01-01"}
-                                                << QStringList{"2004-01-01", ""};
+    QTest::newRow("undated rows fill up to 20")
+        << QVariantList{QVariant(), "2004-01-01"} << QStringList{"2004-01-01", ""};
 }
 
 void TestTaxerReports::sectionsKeepTwentyNewestWithTies()
@@ -208,7 +212,8 @@ void TestTaxerReports::sectionsKeepTwentyNewestWithTies()
     for (const QVariant& d : dates) {
         reportdb::addPayment(QStringLiteral("T1"), d, 1);
         reportdb::addPeriod(QStringLiteral("T1"), d, QVariant(), QString());
-        reportdb::addPayment(QStringLiteral("T2"), QStringLiteral("2009-01-01"), 1); // another taxpayer's rows
+        reportdb::addPayment(QStringLiteral("T2"), QStringLiteral("2009-01-01"),
+                             1); // another taxpayer's rows
     }
     reports::TaxerDetail d;
     QVERIFY(reports::loadTaxerDetail(QStringLiteral("t1"), d)); // codes ignore letter case
@@ -231,8 +236,8 @@ void TestTaxerReports::detailActionDoesNothing()
     Dataset qryTaxer;
     if (kind > 0) {
         qryTaxer.setUpdateTable(QStringLiteral("taxer"));
-        QVERIFY(runSql(QStringLiteral("test"), qryTaxer, QStringLiteral("SELECT * FROM taxer WHERE mCode=?"), true,
-                       {UserInfo.UserCode}));
+        QVERIFY(runSql(QStringLiteral("test"), qryTaxer, QStringLiteral("SELECT * FROM taxer WHERE mCode=?"),
+                       true, {UserInfo.UserCode}));
     }
     if (kind == 2)
         qryTaxer.append();
@@ -245,8 +250,8 @@ void TestTaxerReports::detailOfUnsavedRowIsBlankPage()
 {
     Dataset qryTaxer;
     qryTaxer.setUpdateTable(QStringLiteral("taxer"));
-    QVERIFY(runSql(QStringLiteral("test"), qryTaxer, QStringLiteral("SELECT * FROM taxer WHERE mCode=?"), true,
-                   {UserInfo.UserCode}));
+    QVERIFY(runSql(QStringLiteral("test"), qryTaxer, QStringLiteral("SELECT * FROM taxer WHERE mCode=?"),
+                   true, {UserInfo.UserCode}));
     qryTaxer.append();
     qryTaxer.setValue(QStringLiteral("tCode"), QStringLiteral("NEW1"));
     printTaxerDetail(qryTaxer, nullptr);
