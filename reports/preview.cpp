@@ -46,6 +46,11 @@ void showPreview(const report::Report& report, QWidget* parent)
         return;
     }
     TfrmPreview preview(report, parent);
+    // An empty window would pass for an empty report.
+    if (!preview.isLoaded()) {
+        infoBox(QStringLiteral("报表无法生成预览。"));
+        return;
+    }
     preview.setWindowState(Qt::WindowMaximized);
     preview.exec();
 }

@@ -83,6 +83,8 @@ void TestTaxerReports::listHoldsTheGridRows_data()
     QTest::newRow("grid sorted by code descending")
         << "SELECT * FROM taxer WHERE mCode=? ORDER BY tCode" << true << QString()
         << QStringList{"C05", "C04", "C03", "C02", "C01"};
+    QTest::newRow("area from the grid's lookup field")
+        << "SELECT * FROM taxer WHERE mCode=? AND tCode='C02'" << false << QString() << QStringList{"C02"};
     QTest::newRow("grid filtered") << "SELECT * FROM taxer WHERE mCode=? ORDER BY tCode" << false
                                    << QStringLiteral("taxType='临时共管户'") << QStringList{"C02", "C04"};
 }
@@ -96,9 +98,16 @@ void TestTaxerReports::listHoldsTheGridRows()
     for (int i = 5; i >= 1; --i)
         reportdb::addTaxer({"u1", QStringLiteral("C0%1").arg(i),
                             i % 2 ? QStringLiteral("店%1").arg(i) : QStringLiteral("馆%1").arg(i), "",
-                            i % 2 ? "注册纯地税户" : "临时共管户", "", "", "", "", "", QVariant(), "", ""});
+                            i % 2 ? "注册纯地税户" : "临时共管户", "", "", "", "", "A1", QVariant(), "", ""});
     reportdb::addTaxer({"u2", "C00", "别人的店", "", "", "", "", "", "", "", QVariant(), "", ""});
+    reportdb::addArea(QStringLiteral("A1"), QStringLiteral("本人片区"), QStringLiteral("u1"));
+    Dataset qryArea; // stands in for the grid's area list
+    QVERIFY(runSql(QStringLiteral("test"), qryArea,
+                   QStringLiteral("SELECT 'A1' AS aCode, '网格片区' AS aName"), true));
     Dataset qryTaxer;
+    if (QByteArray(QTest::currentDataTag()).startsWith("area"))
+        qryTaxer.addLookupField(QStringLiteral("aName"), QStringLiteral("aCode"), &qryArea,
+                                QStringLiteral("aCode"), QStringLiteral("aName"), 100);
     QVERIFY(runSql(QStringLiteral("test"), qryTaxer, sql, true, {UserInfo.UserCode}));
     if (descending)
         qryTaxer.setSort({{qryTaxer.fieldIndex(QStringLiteral("tCode")), true}});
@@ -112,6 +121,10 @@ void TestTaxerReports::listHoldsTheGridRows()
     QCOMPARE(rep.pageSize, QPageSize::Letter);
     QVERIFY(!rep.outlineAndSearch);
     QCOMPARE(textsAt(rep, 9.3 + 0.4), codes);
+    // The area column: the lookup field's text where the grid has one, else
+    // the user's area of the row's code.
+    const bool lookup = QByteArray(QTest::currentDataTag()).startsWith("area");
+    QCOMPARE(textsAt(rep, 225.2 + 0.4), QStringList(codes.size(), lookup ? "网格片区" : "本人片区"));
 }
 
 void TestTaxerReports::listPagesWithHeaderOnEach()
