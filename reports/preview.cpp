@@ -2,14 +2,11 @@
 
 #include "app/common.h"
 #include "app/handler.h"
-#include "app/msgbox.h"
 #include "reports/printing.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
