@@ -10,6 +10,7 @@
 #include "registry/detailpanel.h"
 #include "registry/searchpanel.h"
 #include "registry/taxerpanel.h"
+#include "reports/reports.h"
 #include "transfer/exportpanel.h"
 #include "transfer/importdata.h"
 
@@ -244,13 +245,25 @@ void TfrmMain::actTradeExecute()
     }
 }
 
-void TfrmMain::actPrintTaxerExecute() {}
+void TfrmMain::actPrintTaxerExecute()
+{
+    printTaxerList(*taxers->qryTaxer, this);
+}
 
-void TfrmMain::actPrintDetailExecute() {}
+void TfrmMain::actPrintDetailExecute()
+{
+    printTaxerDetail(*taxers->qryTaxer, this);
+}
 
-void TfrmMain::actStasticsExecute() {}
+void TfrmMain::actStasticsExecute()
+{
+    printStatistics(this);
+}
 
-void TfrmMain::actTaxChartExecute() {}
+void TfrmMain::actTaxChartExecute()
+{
+    showTaxChart(this);
+}
 
 void TfrmMain::actAboutExecute()
 {

@@ -51,6 +51,9 @@ CREATE TABLE taxer (
 CREATE UNIQUE INDEX taxer_tCode ON taxer (tCode);
 CREATE INDEX taxer_mCode ON taxer (mCode);
 CREATE INDEX taxer_aCode ON taxer (aCode);
+-- The statistics sheet counts a user's taxpayers by status and type.
+CREATE INDEX taxer_status ON taxer (mCode, taxStatus, taxStatusChangeDate);
+CREATE INDEX taxer_type ON taxer (mCode, taxType, tCode);
 
 CREATE TABLE yingye (
   tid        INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -90,8 +93,10 @@ CREATE TABLE tax (
     CONSTRAINT "缴税日期不能包含空字符" CHECK (instr(CAST(tDate AS BLOB), x'00') = 0),
   tTax  REAL DEFAULT 0
 ) STRICT;
-CREATE INDEX tax_tCode ON tax (tCode);
-CREATE INDEX tax_tDate ON tax (tDate);
+-- Covering the statistics sheet and the chart: sums by period and by
+-- taxpayer are read from the index alone.
+CREATE INDEX tax_tCode ON tax (tCode, tDate, tTax);
+CREATE INDEX tax_tDate ON tax (tDate, tCode, tTax);
 
 CREATE TABLE area (
   aCode TEXT NOT NULL COLLATE NOCASE CONSTRAINT "片区代码超过50个字符" CHECK (length(aCode) <= 50)

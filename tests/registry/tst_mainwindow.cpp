@@ -145,7 +145,7 @@ void TestMainWindow::pickListsAndSearchBoxesFromSettings()
     QCOMPARE(w.grid().pickList("taxType"), types);
     QCOMPARE(w.search().cbbTaxType->count(), types.size() + 1);
     QCOMPARE(w.search().cbbTaxType->itemText(0), QString());
-    QCOMPARE(w.search().cbbTaxType->currentIndex(), -1);
+    QVERIFY(w.search().cbbTaxType->currentIndex() <= 0); // nothing chosen: no condition
 }
 
 void TestMainWindow::modelsPassTheTester()
