@@ -45,6 +45,7 @@ SearchPanel::SearchPanel(TaxerPanel& taxers, QWidget* parent) : QWidget(parent),
         auto* e = new QLineEdit(this);
         e->setObjectName(QString::fromLatin1(name));
         e->setAccessibleName(accessible);
+        e->setMinimumWidth(90);
         return e;
     };
     auto combo = [this](const char* name, const QString& accessible) {
@@ -80,6 +81,7 @@ SearchPanel::SearchPanel(TaxerPanel& taxers, QWidget* parent) : QWidget(parent),
     edtQuicktCode = new QLineEdit(gbQuickLocate);
     edtQuicktCode->setObjectName(QStringLiteral("edtQuicktCode"));
     edtQuicktCode->setAccessibleName(QStringLiteral("快速定位税户代码"));
+    edtQuicktCode->setMinimumWidth(90);
     btnClearQuickTCode = new QPushButton(QStringLiteral("清除"), gbQuickLocate);
     btnClearQuickTCode->setObjectName(QStringLiteral("btnClearQuickTCode"));
     btnClearQuickTCode->setAutoDefault(false);
