@@ -115,12 +115,12 @@ void DbGrid::runButton(const QModelIndex& index)
     });
 }
 
-void DbGrid::setLookup(const QString& field, const LookupSpec& spec)
+void DbGrid::setLookup(const QString& field, const LookupColumn& lookupInfo)
 {
-    m_lookups.insert(field.toLower(), spec);
+    m_lookups.insert(field.toLower(), lookupInfo);
 }
 
-const DbGrid::LookupSpec* DbGrid::lookup(const QString& field) const
+const DbGrid::LookupColumn* DbGrid::lookup(const QString& field) const
 {
     auto it = m_lookups.constFind(field.toLower());
     return it == m_lookups.cend() ? nullptr : &it.value();

@@ -52,14 +52,14 @@ public:
 
     // Lookup column: the rows of source offered by listField; the chosen
     // row's sourceKey is stored into keyField of the grid's row.
-    struct LookupSpec {
+    struct LookupColumn {
         QPointer<Dataset> source;
         QString sourceKey;
         QString listField;
         QString keyField;
     };
-    void setLookup(const QString& field, const LookupSpec& spec);
-    const LookupSpec* lookup(const QString& field) const;
+    void setLookup(const QString& field, const LookupColumn& lookupInfo);
+    const LookupColumn* lookup(const QString& field) const;
 
     // Insert key: appends through this handler (default: the dataset's append).
     void setInsertHandler(std::function<void()> handler) { m_insertHandler = std::move(handler); }
@@ -88,5 +88,5 @@ private:
     std::function<void()> m_insertHandler;
     QHash<QString, QStringList> m_pickLists;                // by field, lower case
     QHash<QString, std::function<void()>> m_buttonHandlers; // by field, lower case
-    QHash<QString, LookupSpec> m_lookups;                   // by field, lower case
+    QHash<QString, LookupColumn> m_lookups;                   // by field, lower case
 };

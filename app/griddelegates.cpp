@@ -181,10 +181,10 @@ QWidget* LookupDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
     auto* box = new QComboBox(parent);
     box->setAccessibleName(index.model()->headerData(index.column(), Qt::Horizontal).toString());
     box->addItem(QString(), QVariant()); // no area
-    if (const DbGrid::LookupSpec* spec = m_grid->lookup(fieldOf(index)); spec && spec->source) {
-        Dataset* src = spec->source;
-        const int keyCol = src->fieldIndex(spec->sourceKey);
-        const int listCol = src->fieldIndex(spec->listField);
+    if (const DbGrid::LookupColumn* lookupInfo = m_grid->lookup(fieldOf(index)); lookupInfo && lookupInfo->source) {
+        Dataset* src = lookupInfo->source;
+        const int keyCol = src->fieldIndex(lookupInfo->sourceKey);
+        const int listCol = src->fieldIndex(lookupInfo->listField);
         if (keyCol >= 0 && listCol >= 0)
             for (int r = 0; r < src->recordCount(); ++r)
                 box->addItem(sqlvalue::text(src->valueAt(r, listCol)), src->valueAt(r, keyCol));
@@ -196,11 +196,11 @@ void LookupDelegate::setEditorData(QWidget* editor, const QModelIndex& index) co
 {
     auto* box = static_cast<QComboBox*>(editor);
     const auto* model = qobject_cast<const DatasetModel*>(index.model());
-    const DbGrid::LookupSpec* spec = m_grid->lookup(fieldOf(index));
-    if (!model || !spec || !model->dataset())
+    const DbGrid::LookupColumn* lookupInfo = m_grid->lookup(fieldOf(index));
+    if (!model || !lookupInfo || !model->dataset())
         return;
     Dataset* ds = model->dataset();
-    const int keyField = ds->fieldIndex(spec->keyField);
+    const int keyField = ds->fieldIndex(lookupInfo->keyField);
     const QString key = keyField >= 0 ? sqlvalue::text(ds->valueAt(index.row(), keyField)) : QString();
     int at = 0;
     for (int i = 1; i < box->count(); ++i)
@@ -215,11 +215,11 @@ void LookupDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, co
 {
     auto* box = static_cast<QComboBox*>(editor);
     auto* dm = qobject_cast<DatasetModel*>(model);
-    const DbGrid::LookupSpec* spec = m_grid->lookup(fieldOf(index));
-    if (!dm || !spec || !dm->dataset())
+    const DbGrid::LookupColumn* lookupInfo = m_grid->lookup(fieldOf(index));
+    if (!dm || !lookupInfo || !dm->dataset())
         return;
     Dataset* ds = dm->dataset();
-    const int keyField = ds->fieldIndex(spec->keyField);
+    const int keyField = ds->fieldIndex(lookupInfo->keyField);
     if (keyField < 0)
         return;
     const QVariant chosen = box->currentData();
@@ -227,5 +227,5 @@ void LookupDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, co
     if (sqlvalue::text(ds->valueAt(index.row(), keyField)).compare(sqlvalue::text(chosen), Qt::CaseInsensitive) == 0 &&
         ds->valueAt(index.row(), keyField).isNull() == chosen.isNull())
         return;
-    dm->setFieldValue(index.row(), spec->keyField, chosen);
+    dm->setFieldValue(index.row(), lookupInfo->keyField, chosen);
 }
