@@ -4,6 +4,7 @@
 
 #include "app/common.h"
 #include "app/dberror.h"
+#include "app/sqlvalue.h"
 
 #include <QCollator>
 #include <algorithm>
@@ -122,7 +123,42 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool caseI
     const int c = fieldIndex(fieldName);
     if (c < 0)
         throw DbError(QStringLiteral("找不到字段：%1").arg(fieldName));
+    // Text sought in a stored column: the packed bytes are compared as they
+    // are (ASCII letters folded), without building a value per row; rows
+    // holding other text than ASCII, numbers or the edit buffer take the
+    // general comparison.
+    const bool text = value.metaType().id() == QMetaType::QString && c < m_storedCount;
+    const QByteArray want = text ? value.toString().toUtf8() : QByteArray();
+    auto asciiOnly = [](const char* p, qsizetype n) {
+        for (qsizetype i = 0; i < n; ++i)
+            if (static_cast<unsigned char>(p[i]) >= 0x80)
+                return false;
+        return true;
+    };
+    const bool wantAscii = asciiOnly(want.constData(), want.size());
+    auto fold = [](char ch) { return ch >= 'A' && ch <= 'Z' ? char(ch + 32) : ch; };
     for (int r = 0; r < recordCount(); ++r) {
+        const int dataRow = m_view[size_t(r)];
+        if (text && dataRow != m_editData) {
+            const char* p = nullptr;
+            quint32 n = 0;
+            if (sqlvalue::packedText(m_rows[size_t(dataRow)].packed, c, &p, &n) && wantAscii) {
+                if (qsizetype(n) != want.size()) {
+                    if (asciiOnly(p, n))
+                        continue; // ASCII texts of another length never match
+                } else {
+                    bool same = true;
+                    for (quint32 i = 0; same && i < n; ++i)
+                        same = caseInsensitive ? fold(p[i]) == fold(want[i]) : p[i] == want[i];
+                    if (same) {
+                        moveTo(r);
+                        return m_cur == r;
+                    }
+                    if (asciiOnly(p, n))
+                        continue;
+                }
+            }
+        }
         if (sameValue(valueAt(r, c), value, caseInsensitive)) {
             moveTo(r);
             return m_cur == r;

@@ -250,35 +250,111 @@ QByteArray pack(const QVariantList& values)
 QByteArray packRow(sqlite3_stmt* st, int first, int count)
 {
     // Straight from the engine's bytes: no QVariant or QString on the way,
-    // which is what keeps opening a large snapshot fast.
-    QByteArray p;
-    p.reserve(count * qsizetype(sizeof(quint32) + 12));
-    p.resize(count * qsizetype(sizeof(quint32)));
+    // and one allocation of the exact size, which is what keeps opening a
+    // large snapshot fast.
+    constexpr int kMaxInline = 64;
+    int types[kMaxInline];
+    const void* data[kMaxInline];
+    quint32 bytes[kMaxInline];
+    if (count > kMaxInline) {
+        // Wide rows are rare: the general path.
+        QByteArray p;
+        p.resize(count * qsizetype(sizeof(quint32)));
+        for (int c = 0; c < count; ++c) {
+            setOffset(p, c);
+            const int col = first + c;
+            switch (sqlite3_column_type(st, col)) {
+            case SQLITE_INTEGER: putInt(p, sqlite3_column_int64(st, col)); break;
+            case SQLITE_FLOAT: putFloat(p, sqlite3_column_double(st, col)); break;
+            case SQLITE_TEXT:
+                putBytes(p, TagText, reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
+                         quint32(sqlite3_column_bytes(st, col)));
+                break;
+            case SQLITE_BLOB:
+                putBytes(p, TagBlob, static_cast<const char*>(sqlite3_column_blob(st, col)),
+                         quint32(sqlite3_column_bytes(st, col)));
+                break;
+            default: p.append(char(TagNull)); break;
+            }
+        }
+        return p;
+    }
+    // One engine call per column: the values' own accessors take no
+    // connection lock, and the connection is only ever used from the thread
+    // that steps the statement.
+    sqlite3_value* values[kMaxInline];
+    qsizetype total = count * qsizetype(sizeof(quint32));
     for (int c = 0; c < count; ++c) {
-        setOffset(p, c);
-        const int col = first + c;
-        switch (sqlite3_column_type(st, col)) {
+        sqlite3_value* v = values[c] = sqlite3_column_value(st, first + c);
+        types[c] = sqlite3_value_type(v);
+        switch (types[c]) {
         case SQLITE_INTEGER:
-            putInt(p, sqlite3_column_int64(st, col));
-            break;
         case SQLITE_FLOAT:
-            putFloat(p, sqlite3_column_double(st, col));
+            total += 1 + 8;
             break;
         case SQLITE_TEXT:
-            putBytes(p, TagText, reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                     quint32(sqlite3_column_bytes(st, col)));
+            data[c] = sqlite3_value_text(v);
+            bytes[c] = quint32(sqlite3_value_bytes(v));
+            total += 1 + qsizetype(sizeof(quint32)) + bytes[c];
             break;
         case SQLITE_BLOB:
-            putBytes(p, TagBlob, static_cast<const char*>(sqlite3_column_blob(st, col)),
-                     quint32(sqlite3_column_bytes(st, col)));
+            data[c] = sqlite3_value_blob(v);
+            bytes[c] = quint32(sqlite3_value_bytes(v));
+            total += 1 + qsizetype(sizeof(quint32)) + bytes[c];
             break;
         default:
-            p.append(char(TagNull));
+            total += 1;
             break;
         }
     }
-    p.squeeze();
+    QByteArray p(total, Qt::Uninitialized);
+    char* base = p.data();
+    char* out = base + count * qsizetype(sizeof(quint32));
+    for (int c = 0; c < count; ++c) {
+        const quint32 off = quint32(out - base);
+        std::memcpy(base + qsizetype(c) * qsizetype(sizeof(quint32)), &off, sizeof off);
+        switch (types[c]) {
+        case SQLITE_INTEGER: {
+            *out++ = char(TagInt);
+            const qint64 i = sqlite3_value_int64(values[c]);
+            std::memcpy(out, &i, sizeof i);
+            out += sizeof i;
+            break;
+        }
+        case SQLITE_FLOAT: {
+            *out++ = char(TagFloat);
+            const double d = sqlite3_value_double(values[c]);
+            std::memcpy(out, &d, sizeof d);
+            out += sizeof d;
+            break;
+        }
+        case SQLITE_TEXT:
+        case SQLITE_BLOB:
+            *out++ = char(types[c] == SQLITE_TEXT ? TagText : TagBlob);
+            std::memcpy(out, &bytes[c], sizeof(quint32));
+            out += sizeof(quint32);
+            if (bytes[c])
+                std::memcpy(out, data[c], bytes[c]);
+            out += bytes[c];
+            break;
+        default:
+            *out++ = char(TagNull);
+            break;
+        }
+    }
     return p;
+}
+
+bool packedText(const QByteArray& packed, int column, const char** data, quint32* size)
+{
+    quint32 off = 0;
+    std::memcpy(&off, packed.constData() + qsizetype(column) * qsizetype(sizeof(quint32)), sizeof off);
+    const char* p = packed.constData() + off;
+    if (*p != TagText)
+        return false;
+    std::memcpy(size, p + 1, sizeof(quint32));
+    *data = p + 1 + sizeof(quint32);
+    return true;
 }
 
 QVariant unpack(const QByteArray& packed, int column)

@@ -73,5 +73,8 @@ QByteArray pack(const QVariantList& values);
 // The current row of a statement, columns [first, first + count).
 QByteArray packRow(sqlite3_stmt* st, int first, int count);
 QVariant unpack(const QByteArray& packed, int column);
+// The UTF-8 bytes of a packed text value without unpacking it; false when
+// the value is not text.
+bool packedText(const QByteArray& packed, int column, const char** data, quint32* size);
 
 } // namespace sqlvalue
