@@ -209,6 +209,8 @@ void DbGrid::showDatasetRow()
 void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
     QTableView::currentChanged(current, previous);
+    if (current.row() != previous.row())
+        viewport()->update(); // button cells show on the current row only
     if (m_syncing || !m_model || !current.isValid())
         return;
     Dataset* ds = m_model->dataset();

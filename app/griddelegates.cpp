@@ -114,6 +114,12 @@ QRect ButtonDelegate::buttonRect(const QRect& cell)
 
 void ButtonDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
+    // The button shows on the current row only, so the other rows' dates
+    // keep the whole width of their narrow columns.
+    if (index.row() != m_grid->currentIndex().row()) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
     QStyleOptionViewItem cell = option;
     cell.rect.setRight(buttonRect(option.rect).left() - 1);
     QStyledItemDelegate::paint(painter, cell, index);

@@ -36,7 +36,7 @@ private:
 };
 
 // Button column: the cell text stays editable and an ellipsis button at the
-// cell's right edge (also in the editor, where F4 presses it) runs the
+// right edge of the current row's cell (also in the editor, where F4 presses it) runs the
 // column's button handler.
 class ButtonDelegate : public QStyledItemDelegate {
     Q_OBJECT

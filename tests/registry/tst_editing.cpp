@@ -6,6 +6,7 @@
 #include "tests/support/dialogdriver.h"
 
 #include <QCalendarWidget>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QToolButton>
@@ -70,6 +71,7 @@ private slots:
     void assessmentTax();
     void dateButton_data();
     void dateButton();
+    void columnKinds();
 };
 
 void TestEditing::saveCheck_data()
@@ -345,6 +347,54 @@ void TestEditing::dateButton()
         QCOMPARE(w.taxer().state(), DatasetState::Browse);
         QVERIFY(w.taxer().isNull("tRegistDate"));
     }
+}
+
+void TestEditing::columnKinds()
+{
+    Window w([] {
+        fill();
+        QVERIFY(execSql("t", "INSERT INTO area(aCode, aName, mCode) VALUES('A1', '东城', 'U1'), ('A2', '西城', 'U1')"));
+    });
+    DbGrid& g = w.grid();
+    auto cell = [&](const char* field) {
+        return g.model()->index(w.taxer().recNo(), g.datasetModel()->modelColumnOf(QString::fromLatin1(field)));
+    };
+    QVERIFY(w.moveTo("T2"));
+    g.setFocus();
+
+    // check: Space ticks "选"; leaving the row saves the mark
+    g.setCurrentIndex(cell("tSelected"));
+    QTest::keyClick(&g, Qt::Key_Space);
+    QCOMPARE(w.taxer().value("tSelected").toInt(), 1);
+    QVERIFY(w.moveTo("T3"));
+    QCOMPARE(count("SELECT tSelected FROM taxer WHERE tCode = 'T2'"), 1);
+
+    // pick: a text that is not in the dictionary is taken as typed
+    g.setCurrentIndex(cell("tTrade"));
+    g.edit(cell("tTrade"));
+    auto* pick = g.viewport()->findChild<QComboBox*>();
+    QVERIFY(pick && pick->isEditable());
+    QVERIFY(pick->count() > 0);
+    pick->setEditText("自定行业");
+    QTest::keyClick(pick->lineEdit(), Qt::Key_Return);
+    QTRY_COMPARE(w.taxer().asString("tTrade"), QStringLiteral("自定行业")); // the view commits after the key
+
+    // lookup: the area chosen by its name stores its code; the name shows
+    g.setCurrentIndex(cell("aName"));
+    g.edit(cell("aName"));
+    QComboBox* area = nullptr;
+    for (QComboBox* b : g.viewport()->findChildren<QComboBox*>())
+        if (!b->isEditable())
+            area = b;
+    QVERIFY(area);
+    QCOMPARE(area->count(), 3); // no area, 东城, 西城
+    area->setCurrentIndex(area->findText("西城"));
+    QTest::keyClick(area, Qt::Key_Return);
+    QTRY_COMPARE(w.taxer().asString("aCode"), QStringLiteral("A2"));
+    QTest::mouseClick(button(w, "btnTaxerSave"), Qt::LeftButton);
+    QCOMPARE(Msg::shownTexts(), QStringList());
+    QCOMPARE(getSqlValue("t", "SELECT aCode || tTrade FROM taxer WHERE tCode = 'T3'"), QStringLiteral("A2自定行业"));
+    QCOMPARE(w.taxer().asString("aName"), QStringLiteral("西城"));
 }
 
 QTEST_MAIN(TestEditing)
