@@ -4,6 +4,8 @@
 #include "tests/support/dialogdriver.h"
 #include "registry/aboutbox.h"
 #include "registry/editbuttons.h"
+#include "dictionaries/area.h"
+#include "dictionaries/datadic.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -30,6 +32,9 @@ private slots:
     void pickListsAndSearchBoxesFromSettings();
     void modelsPassTheTester();
     void aboutBox();
+    void dictionaryActionRefills_data();
+    void dictionaryActionRefills();
+    void areaActionRereadsAreas();
 };
 
 void TestMainWindow::menusAndActions()
@@ -181,6 +186,47 @@ void TestMainWindow::aboutBox()
     });
     w.main->actAbout->trigger();
     QVERIFY(seen);
+}
+
+void TestMainWindow::dictionaryActionRefills_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("确定 stores and refills") << true;
+    QTest::newRow("关闭 leaves all as it was") << false;
+}
+
+void TestMainWindow::dictionaryActionRefills()
+{
+    QFETCH(bool, confirm);
+    Window w;
+    driver::whenShown<TfrmDataDic>(frmDataDic, [confirm](TfrmDataDic* f) {
+        f->edtItem->setText(QStringLiteral("新行业"));
+        QTest::mouseClick(f->btnAdd, Qt::LeftButton);
+        driver::click(f, confirm ? "btnOK" : "btnClose");
+    });
+    w.main->actTrade->trigger();
+    QTRY_VERIFY(!frmDataDic);
+    QCOMPARE(w.grid().pickList("tTrade").contains(QStringLiteral("新行业")), confirm);
+    QCOMPARE(w.search().cbbTrade->findText(QStringLiteral("新行业")) > 0, confirm);
+    QStringList stored;
+    readIniList(stored, IniFileName, "DataDic", false, "行业种类");
+    QCOMPARE(stored.contains(QStringLiteral("新行业")), confirm);
+}
+
+void TestMainWindow::areaActionRereadsAreas()
+{
+    Window w([] { regtest::addTaxer("U1", "T1", "", "N1"); });
+    const int col = w.taxer().fieldIndex("aName");
+    QCOMPARE(w.taxer().valueAt(0, col).toString(), QString());
+    // the area is added while the editor is open; closing by 关闭 still re-reads
+    driver::whenShown<TfrmArea>(frmArea, [](TfrmArea* f) {
+        QVERIFY(execSql("t", "INSERT INTO area(aCode, aName, mCode) VALUES('n1', '新区', 'U1')"));
+        driver::click(f, "btnClose");
+    });
+    w.main->actArea->trigger();
+    QTRY_VERIFY(!frmArea);
+    QCOMPARE(w.taxer().valueAt(0, col).toString(), QStringLiteral("新区"));
+    QCOMPARE(w.main->taxers->qryArea->recordCount(), 1);
 }
 
 QTEST_MAIN(TestMainWindow)
