@@ -22,10 +22,7 @@ bool runSql(const QString& context, Dataset& query, const QString& sql, bool ope
             QString* engineMessage)
 {
     try {
-        if (query.isActive())
-            query.close();
-        query.setSql(QString());
-        query.setSql(sql);
+        query.setSql(sql); // opening replaces the rows in one go
         query.setParams(values);
         if (open)
             query.open();

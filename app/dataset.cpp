@@ -34,7 +34,14 @@ FieldDef::Kind kindOfDecl(const char* decl)
 
 } // namespace
 
-Dataset::Dataset(QObject* parent) : QObject(parent) {}
+Dataset::Dataset(QObject* parent) : QObject(parent)
+{
+    // Any change of the rows or their values drops the locate index.
+    for (auto sig : {&Dataset::aboutToReset, &Dataset::rowsReset, &Dataset::valuesChanged})
+        connect(this, sig, this, [this] { m_locateIndex.reset(); });
+    for (auto sig : {&Dataset::rowInserted, &Dataset::rowRemoved, &Dataset::rowChanged})
+        connect(this, sig, this, [this] { m_locateIndex.reset(); });
+}
 
 Dataset::~Dataset() = default;
 
@@ -81,7 +88,18 @@ QString Dataset::describeStatement() const
 
 void Dataset::open()
 {
-    close();
+    // A dataset that is open already shows its new rows in one reset; one
+    // whose statement fails ends closed.
+    try {
+        openRows();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void Dataset::openRows()
+{
     sqlite3* db = handle();
     if (!db)
         throw DbError(QStringLiteral("数据库未连接"));
@@ -145,6 +163,7 @@ void Dataset::open()
     }
 
     emit aboutToReset();
+    m_original.clear(); // an edit in progress is dropped, as by close()
     m_storedCount = stored;
     m_fields = std::move(fields);
     m_rows = std::move(rows);
@@ -174,6 +193,7 @@ void Dataset::activate()
     m_editData = -1;
     m_buffer.clear();
     m_modified.clear();
+    m_userModified = false;
     m_lastScrolled = -2;
     rebuildView(false);
     m_cur = m_view.empty() ? -1 : 0;

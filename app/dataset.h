@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <optional>
 #include <vector>
 
 struct sqlite3;
@@ -111,6 +112,11 @@ public:
     void post();
     void cancel();
     void remove();
+    // Deletes several visible rows (the selection of a grid): beforeDelete
+    // runs for each with it current, the rows go from the table one by one
+    // and from the snapshot at once.  An abort stops the rest.  Run it inside
+    // a transaction to make it all or nothing.
+    void removeRows(const QList<int>& rows);
     // Leaves editing by posting first; used before moving to another row.
     void checkBrowseMode();
     [[noreturn]] static void abort();
@@ -135,6 +141,10 @@ public:
                         const QString& sourceKey, const QString& resultField, int maxBytes);
     // Moves to the first visible row whose column equals value; false when none.
     bool locate(const QString& fieldName, const QVariant& value, bool caseInsensitive = true);
+    // Builds an index of a text column's values for locate (the quick-locate
+    // box calls it at the first key, while its wait runs); any change of the
+    // rows drops it again.
+    void prepareLocate(const QString& fieldName, bool caseInsensitive = true);
     // Row filter: conditions "col='text'" joined by AND, text quotes doubled;
     // text compares ignoring letter case.  Empty clears.  Throws on bad text.
     void setFilterText(const QString& filter);
@@ -176,6 +186,7 @@ private:
     void setState(DatasetState s);
     void rebuildView(bool keepCurrent);
     void refreshView(bool scroll); // rebuilds the visible rows and tells the views
+    void openRows();               // open() without the clean-up of a failure
     void activate();               // browsing the rows just loaded, first row current
     void scrolled(bool force);
     QVariant storedValue(const Row& row, int column) const;
@@ -236,6 +247,14 @@ private:
     QList<FilterTerm> m_filterTerms;
     bool m_filtered = false;
     QList<SortKey> m_sort;
+
+    struct LocateIndex {
+        int column = -1;
+        bool caseInsensitive = true;
+        QHash<QByteArray, int> firstRow; // folded text -> first visible row
+    };
+    std::optional<LocateIndex> m_locateIndex; // valid while no row changes
+    static QByteArray locateKey(const char* data, qsizetype size, bool caseInsensitive);
 
     QPointer<Dataset> m_master;
     QString m_masterField;

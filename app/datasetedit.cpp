@@ -286,3 +286,87 @@ void Dataset::remove()
     runHook(afterDelete);
     scrolled(true);
 }
+
+void Dataset::removeRows(const QList<int>& rows)
+{
+    if (!isActive())
+        throw DbError(QStringLiteral("数据集没有打开"));
+    if (m_updateTable.isEmpty() || !m_hasRowid)
+        throw DbError(QStringLiteral("数据集是只读的，不能删除"));
+    checkBrowseMode();
+    if (isEditing())
+        return; // a check kept the row being edited
+    sqlite3* db = handle();
+    if (!db)
+        throw DbError(QStringLiteral("数据库未连接"));
+    QList<int> order;
+    for (int r : rows)
+        if (r >= 0 && r < recordCount() && !order.contains(r))
+            order << r;
+    if (order.isEmpty())
+        return;
+    std::sort(order.begin(), order.end());
+
+    // One statement for every row: found by rowid and its values as read.
+    QString checks;
+    QList<int> columns;
+    for (int c = 0; c < m_storedCount; ++c) {
+        if (!isTableColumn(c))
+            continue;
+        checks += QStringLiteral(" AND %1 IS ?").arg(quoteIdent(m_fields[size_t(c)].origin));
+        columns << c;
+    }
+    sqlvalue::Statement st(db, QStringLiteral("DELETE FROM %1 WHERE _rowid_ = ?%2").arg(quoteIdent(m_updateTable), checks));
+
+    std::vector<char> gone(m_rows.size(), 0);
+    const int firstRemoved = order.first();
+    const int before = m_cur;
+    auto finish = [&] {
+        // The snapshot loses the deleted rows at once.
+        std::vector<int> newIndex(m_rows.size(), -1);
+        std::vector<Row> kept;
+        kept.reserve(m_rows.size());
+        for (size_t i = 0; i < m_rows.size(); ++i)
+            if (!gone[i]) {
+                newIndex[i] = int(kept.size());
+                kept.push_back(std::move(m_rows[i]));
+            }
+        emit aboutToReset();
+        m_rows = std::move(kept);
+        std::vector<int> view;
+        view.reserve(m_view.size());
+        for (int v : m_view)
+            if (newIndex[size_t(v)] >= 0)
+                view.push_back(newIndex[size_t(v)]);
+        m_view = std::move(view);
+        m_cur = m_view.empty() ? -1 : std::min(firstRemoved, recordCount() - 1);
+        m_bof = m_eof = m_view.empty();
+        emit rowsReset();
+        emit currentChanged(m_cur);
+        runHook(afterDelete);
+        scrolled(true);
+    };
+    try {
+        for (int r : order) {
+            m_cur = r; // the hook reads the row it is about
+            if (!runHook(beforeDelete))
+                break;
+            const int dataRow = m_view[size_t(r)];
+            const QVariantList read = unpackAll(m_rows[size_t(dataRow)]);
+            QVariantList vals{m_rows[size_t(dataRow)].rowid};
+            for (int c : columns)
+                vals << read.at(c);
+            sqlite3_reset(st.get());
+            st.bindAll(vals);
+            st.step();
+            if (sqlite3_changes(db) != 1)
+                throw DbError(QStringLiteral("找不到要删除的记录，它可能已被删除或在别处被修改"));
+            gone[size_t(dataRow)] = 1;
+        }
+    } catch (...) {
+        m_cur = before;
+        finish();
+        throw;
+    }
+    finish();
+}

@@ -123,6 +123,15 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool caseI
     const int c = fieldIndex(fieldName);
     if (c < 0)
         throw DbError(QStringLiteral("找不到字段：%1").arg(fieldName));
+    if (value.metaType().id() == QMetaType::QString && m_locateIndex && m_locateIndex->column == c &&
+        m_locateIndex->caseInsensitive == caseInsensitive && m_editData < 0) {
+        const QByteArray want = value.toString().toUtf8();
+        const auto it = m_locateIndex->firstRow.constFind(locateKey(want.constData(), want.size(), caseInsensitive));
+        if (it == m_locateIndex->firstRow.cend())
+            return false;
+        moveTo(it.value());
+        return m_cur == it.value();
+    }
     // Text sought in a stored column: the packed bytes are compared as they
     // are (ASCII letters folded), without building a value per row; rows
     // holding other text than ASCII, numbers or the edit buffer take the
@@ -165,6 +174,43 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool caseI
         }
     }
     return false;
+}
+
+QByteArray Dataset::locateKey(const char* data, qsizetype size, bool caseInsensitive)
+{
+    if (!caseInsensitive)
+        return QByteArray(data, size);
+    QByteArray key(data, size);
+    for (char& ch : key) {
+        if (static_cast<unsigned char>(ch) >= 0x80) // other than ASCII: the full folding
+            return QString::fromUtf8(data, size).toCaseFolded().toUtf8();
+        if (ch >= 'A' && ch <= 'Z')
+            ch = char(ch + 32);
+    }
+    return key;
+}
+
+void Dataset::prepareLocate(const QString& fieldName, bool caseInsensitive)
+{
+    const int c = fieldIndex(fieldName);
+    if (c < 0 || c >= m_storedCount || !isActive())
+        return;
+    if (m_locateIndex && m_locateIndex->column == c && m_locateIndex->caseInsensitive == caseInsensitive)
+        return;
+    LocateIndex index;
+    index.column = c;
+    index.caseInsensitive = caseInsensitive;
+    index.firstRow.reserve(qsizetype(m_view.size()));
+    for (int r = recordCount() - 1; r >= 0; --r) {
+        const char* p = nullptr;
+        quint32 n = 0;
+        const QByteArray& packed = m_rows[size_t(m_view[size_t(r)])].packed;
+        if (sqlvalue::packedText(packed, c, &p, &n))
+            index.firstRow.insert(locateKey(p, n, caseInsensitive), r); // the first row wins
+        else if (!sqlvalue::unpack(packed, c).isNull())
+            return; // numbers compare as numbers: locate keeps to the row by row comparison
+    }
+    m_locateIndex = std::move(index);
 }
 
 void Dataset::setFilterText(const QString& filter)

@@ -93,13 +93,9 @@ DetailPanel::DetailPanel(TaxerPanel& taxers, EditButtonDispatch& dispatch, QWidg
             }
             if (!TaxerPanel::saveEdits(*ds))
                 return;
-            const QList<int> rows = g->selectedRows();
             try {
                 Transaction tr;
-                for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
-                    ds->moveTo(*it);
-                    ds->remove();
-                }
+                ds->removeRows(g->selectedRows());
                 tr.commit();
             } catch (...) {
                 TaxerPanel::activeQuery(*ds); // as the database has it again

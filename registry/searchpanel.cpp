@@ -219,8 +219,11 @@ void SearchPanel::btnClearSelectedClick()
 
 void SearchPanel::edtQuicktCodeChange()
 {
-    if (!edtQuicktCode->text().trimmed().isEmpty())
-        restartTimer(timerLocate);
+    if (edtQuicktCode->text().trimmed().isEmpty())
+        return;
+    restartTimer(timerLocate);
+    // The codes of the list are indexed while the wait runs (once per list).
+    m_taxers.qryTaxer->prepareLocate(QStringLiteral("tCode"), true);
 }
 
 void SearchPanel::timerLocateTimer()

@@ -258,6 +258,8 @@ void TaxerPanel::qryTaxerPostFailed(Dataset&)
 
 void TaxerPanel::qryTaxerBeforeDelete(Dataset& ds)
 {
+    if (m_detailsGone)
+        return; // deleteTaxers removed the detail rows of all its rows at once
     const QString context = QStringLiteral("frmMain.qryTaxerBeforeDelete");
     const QVariant code = ds.value(QStringLiteral("tCode"));
     runStep(context, QStringLiteral("DELETE FROM yingye WHERE tCode = ?"), {code});
@@ -300,17 +302,34 @@ void TaxerPanel::deleteTaxers(const QList<int>& rows)
     }
     if (!saveEdits(*qryTaxer))
         return;
+    const QString context = QStringLiteral("frmMain.qryTaxerBeforeDelete");
+    const int codeColumn = qryTaxer->fieldIndex(QStringLiteral("tCode"));
     try {
         Transaction tr;
-        // From the last row up, so the rows still to go keep their places.
-        for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
-            if (*it < 0 || *it >= qryTaxer->recordCount())
-                continue;
-            qryTaxer->moveTo(*it);
-            qryTaxer->remove();
+        // The detail rows of all the taxpayers go first, a few hundred codes
+        // a statement, then the taxpayers themselves.
+        QVariantList codes;
+        for (int r : rows)
+            if (r >= 0 && r < qryTaxer->recordCount())
+                codes << qryTaxer->valueAt(r, codeColumn);
+        constexpr int kBatch = 500;
+        for (int from = 0; from < codes.size(); from += kBatch) {
+            const QVariantList part = codes.mid(from, kBatch);
+            QStringList marks;
+            for (int i = 0; i < part.size(); ++i)
+                marks << QStringLiteral("?");
+            for (const char* table : {"yingye", "audit", "tax"})
+                runStep(context,
+                        QStringLiteral("DELETE FROM %1 WHERE tCode IN (%2)")
+                            .arg(QLatin1String(table), marks.join(QLatin1Char(','))),
+                        part);
         }
+        m_detailsGone = true;
+        qryTaxer->removeRows(rows);
+        m_detailsGone = false;
         tr.commit();
     } catch (...) {
+        m_detailsGone = false;
         // The list held the rows as deleted; read it again as the database has it.
         activeQuery(*qryTaxer);
         throw;

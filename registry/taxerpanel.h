@@ -69,6 +69,7 @@ private:
     void deleteCurrent();
 
     QString oldTCode;
+    bool m_detailsGone = false; // deleteTaxers has removed the detail rows already
     std::unique_ptr<DatasetModel> m_model;
     std::optional<Transaction> m_codeChange; // carries a changed code to the detail rows
 };

@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include "app/datasetmodel.h"
 
 using regtest::Window;
 
@@ -30,6 +31,7 @@ private slots:
     void quickLocate_data();
     void quickLocate();
     void quickLocateWaitsForTheLastKey();
+    void quickLocateFollowsChangedRows();
     void clearMarksAcrossUsers();
 };
 
@@ -130,6 +132,33 @@ void TestSearch::quickLocateWaitsForTheLastKey()
     QTest::qWait(400);
     QCOMPARE(box->text(), QString());
     QCOMPARE(w.taxer().asString("tCode"), QStringLiteral("a_b"));
+}
+
+void TestSearch::quickLocateFollowsChangedRows()
+{
+    Window w(fill);
+    QLineEdit* box = w.search().edtQuicktCode;
+    auto locate = [&](const QString& code) {
+        box->setText(code); // one change, as a paste
+        QTest::qWait(400);
+        return w.taxer().asString("tCode");
+    };
+    QCOMPARE(locate("AXB"), QStringLiteral("axb"));
+    // a changed code is found under its new spelling only
+    w.taxer().edit();
+    w.taxer().setValue("tCode", "Ärger");
+    w.taxer().post();
+    w.moveTo("500");
+    QCOMPARE(locate("axb"), QStringLiteral("500"));
+    QCOMPARE(locate("äRGER"), QStringLiteral("Ärger"));
+    // a new row, and a list sorted another way
+    w.taxer().append();
+    w.taxer().setValue("tCode", "z9");
+    w.taxer().post();
+    w.grid().sortByColumn(w.grid().datasetModel()->modelColumnOf("tName"), false);
+    QCOMPARE(locate("Z9"), QStringLiteral("z9"));
+    QCOMPARE(locate("0100001"), QStringLiteral("0100001"));
+    QCOMPARE(w.taxer().recNo(), w.codes().indexOf("0100001"));
 }
 
 void TestSearch::clearMarksAcrossUsers()
