@@ -9,6 +9,13 @@ class Transaction {
 public:
     // Begins a transaction; throws DbError with the engine's message.
     explicit Transaction(sqlite3* db = nullptr);
+    // A transaction for code that reports failures instead of throwing:
+    // nothing is begun until begin().  The context names the log entries.
+    explicit Transaction(const QString& context);
+    // Begins; false (logged, message in error) when the engine refuses.
+    bool begin(QString* error = nullptr);
+    // Commits; false (logged, rolled back, message in error) when refused.
+    bool commit(QString* error);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -20,6 +27,9 @@ public:
     bool isOpen() const { return m_open; }
 
 private:
+    bool report(const QString& sql, QString* error);
+
     sqlite3* m_db;
+    QString m_context;
     bool m_open = false;
 };

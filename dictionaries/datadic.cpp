@@ -1,6 +1,7 @@
 #include "dictionaries/datadic.h"
 
 #include "app/common.h"
+#include "app/transaction.h"
 #include "app/globals.h"
 #include "app/handler.h"
 
@@ -203,23 +204,22 @@ void TfrmDataDic::btnReadClick()
 void TfrmDataDic::btnWriteClick()
 {
     const QString context = QStringLiteral("frmDataDic.btnWriteClick");
-    if (!connExec(context, QStringLiteral("BEGIN"))) {
-        infoBox(QStringLiteral("写入数据库失败：\r\n无法开始事务"));
+    QString message;
+    Transaction tx(context);
+    if (!tx.begin(&message)) {
+        infoBox(QStringLiteral("写入数据库失败：\r\n%1").arg(message));
         return;
     }
-    QString message;
     bool ok = execSql(context, QStringLiteral("DELETE FROM datadic WHERE dIdent=?"), {dicIdent}, &message);
     const QStringList list = items();
     for (int i = 0; ok && i < list.size(); ++i)
         ok =
             execSql(context, QStringLiteral("INSERT INTO datadic(dIdent, dItemValue, dSort) VALUES(?, ?, ?)"),
                     {dicIdent, list.at(i), i}, &message);
-    if (ok && !connExec(context, QStringLiteral("COMMIT"))) {
-        ok = false;
-        message = QStringLiteral("无法提交事务");
-    }
+    if (ok)
+        ok = tx.commit(&message);
     if (!ok) {
-        connExec(context, QStringLiteral("ROLLBACK"));
+        tx.rollback();
         infoBox(QStringLiteral("写入数据库失败：\r\n%1").arg(message));
     }
 }

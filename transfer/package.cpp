@@ -1,6 +1,7 @@
 #include "transfer/package.h"
 
 #include "app/common.h"
+#include "app/transaction.h"
 #include "app/dataset.h"
 #include "app/dberror.h"
 #include "arkelle/arkelle.hpp"
@@ -61,34 +62,6 @@ QString codeKey(const QString& code)
 {
     return code.toCaseFolded();
 }
-
-// A statement inside one transaction: the work is committed explicitly and
-// rolled back on every other way out.
-class Transaction {
-public:
-    explicit Transaction(QString context) : m_context(std::move(context)) {}
-    ~Transaction()
-    {
-        if (m_open)
-            execSql(m_context, QStringLiteral("ROLLBACK"));
-    }
-    bool begin(QString* error)
-    {
-        m_open = execSql(m_context, QStringLiteral("BEGIN"), {}, error);
-        return m_open;
-    }
-    bool commit(QString* error)
-    {
-        if (!execSql(m_context, QStringLiteral("COMMIT"), {}, error))
-            return false; // the destructor rolls back
-        m_open = false;
-        return true;
-    }
-
-private:
-    QString m_context;
-    bool m_open = false;
-};
 
 // Inserts rows into table in multi-row statements (one statement per batch
 // keeps a large import fast).  When a batch fails, its rows are tried one at
