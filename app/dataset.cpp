@@ -302,6 +302,19 @@ void Dataset::bindAll(sqlite3_stmt* st, bool positional) const
 
 QString Dataset::rowidQualifier() const
 {
+    // A dataset re-opened with the same statement (the detail grids, every
+    // move of the cursor) takes the answer of last time.
+    if (m_qualifierKnown && m_qualifierSql == m_sql && m_qualifierTable == m_updateTable)
+        return m_qualifier;
+    m_qualifierSql = m_sql;
+    m_qualifierTable = m_updateTable;
+    m_qualifier = findRowidQualifier();
+    m_qualifierKnown = true;
+    return m_qualifier;
+}
+
+QString Dataset::findRowidQualifier() const
+{
     // Grouped, distinct and compound results have no row of the table behind
     // each line: such a dataset stays read-only.
     static const QRegularExpression notRows(

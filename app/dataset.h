@@ -201,6 +201,9 @@ private:
     void bindAll(sqlite3_stmt* st, bool positional) const; // throws when a parameter stays unbound
     static void refuseSecondStatement(sqlite3* db, const char* tail, const char* end);
     QString rowidQualifier() const; // how the update table is named in the statement; "" when not editable
+    QString findRowidQualifier() const;
+    mutable QString m_qualifierSql, m_qualifierTable, m_qualifier;
+    mutable bool m_qualifierKnown = false;
 
     QVariantList unpackAll(const Row& row) const;
 
