@@ -112,7 +112,10 @@ void TestArkellePeers::peersReadWhatArkelleWrites()
         // And a reader refuses the wrong password.
         const Run wrong = run("unzip", {"-o", "-P", "wrong", zip, "-d", fx.dir.filePath("wrong")});
         QVERIFY(wrong.code != 0);
-        QVERIFY(!QFileInfo::exists(fx.dir.filePath("wrong/taxer.dat")));
+        // The one-byte check of the encryption header lets one wrong password
+        // in 256 through to decryption; what comes out is never the data.
+        const QString got = fx.dir.filePath("wrong/taxer.dat");
+        QVERIFY(!QFileInfo::exists(got) || readFile(got) != fx.files["taxer.dat"]);
     }
 }
 
