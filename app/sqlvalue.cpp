@@ -4,6 +4,7 @@
 #include "app/enginetext.h"
 
 #include <cstring>
+#include <vector>
 #include <sqlite3.h>
 
 namespace sqlvalue {
@@ -12,31 +13,124 @@ namespace {
 
 enum Tag : char { TagNull = 0, TagInt = 1, TagFloat = 2, TagText = 3, TagBlob = 4 };
 
-void putInt(QByteArray& out, qint64 i)
+// A packed row: one byte saying how wide the offsets are (0: 16 bits, 1: 32
+// bits, for rows of 64 KiB and more), the offset of each column's value, then
+// per value a tag byte and its payload: 8 bytes for a number, a short length
+// (7 bits a byte) and the bytes for a text or blob, nothing for null.
+struct Cell {
+    Tag tag = TagNull;
+    qint64 i = 0;
+    double d = 0;
+    const char* data = nullptr;
+    quint32 n = 0;
+};
+
+int lengthSize(quint32 n)
 {
-    out.append(char(TagInt));
-    out.append(reinterpret_cast<const char*>(&i), sizeof i);
+    int k = 1;
+    while (n >= 0x80) {
+        n >>= 7;
+        ++k;
+    }
+    return k;
 }
 
-void putFloat(QByteArray& out, double d)
+char* putLength(char* out, quint32 n)
 {
-    out.append(char(TagFloat));
-    out.append(reinterpret_cast<const char*>(&d), sizeof d);
+    while (n >= 0x80) {
+        *out++ = char((n & 0x7f) | 0x80);
+        n >>= 7;
+    }
+    *out++ = char(n);
+    return out;
 }
 
-void putBytes(QByteArray& out, Tag tag, const char* data, quint32 n)
+const char* getLength(const char* in, quint32* n)
 {
-    out.append(char(tag));
-    out.append(reinterpret_cast<const char*>(&n), sizeof n);
-    if (n)
-        out.append(data, qsizetype(n));
+    quint32 v = 0;
+    int shift = 0;
+    unsigned char b;
+    do {
+        b = static_cast<unsigned char>(*in++);
+        v |= quint32(b & 0x7f) << shift;
+        shift += 7;
+    } while (b & 0x80);
+    *n = v;
+    return in;
 }
 
-// Records in the offset table where column c's value starts.
-void setOffset(QByteArray& out, int c)
+qsizetype valueSize(const Cell& c)
 {
-    const quint32 off = quint32(out.size());
-    std::memcpy(out.data() + qsizetype(c) * qsizetype(sizeof(quint32)), &off, sizeof off);
+    switch (c.tag) {
+    case TagInt:
+    case TagFloat:
+        return 1 + 8;
+    case TagText:
+    case TagBlob:
+        return 1 + lengthSize(c.n) + qsizetype(c.n);
+    default:
+        return 1;
+    }
+}
+
+// One allocation of the exact size.
+QByteArray build(const Cell* cells, int count)
+{
+    qsizetype values = 0;
+    for (int c = 0; c < count; ++c)
+        values += valueSize(cells[c]);
+    const bool wide = 1 + 2 * qsizetype(count) + values > 0xffff;
+    const qsizetype table = 1 + qsizetype(count) * (wide ? 4 : 2);
+    QByteArray p(table + values, Qt::Uninitialized);
+    char* base = p.data();
+    base[0] = char(wide ? 1 : 0);
+    char* out = base + table;
+    for (int c = 0; c < count; ++c) {
+        const quint32 off = quint32(out - base);
+        if (wide) {
+            std::memcpy(base + 1 + qsizetype(c) * 4, &off, 4);
+        } else {
+            const quint16 o16 = quint16(off);
+            std::memcpy(base + 1 + qsizetype(c) * 2, &o16, 2);
+        }
+        const Cell& v = cells[c];
+        *out++ = char(v.tag);
+        switch (v.tag) {
+        case TagInt:
+            std::memcpy(out, &v.i, 8);
+            out += 8;
+            break;
+        case TagFloat:
+            std::memcpy(out, &v.d, 8);
+            out += 8;
+            break;
+        case TagText:
+        case TagBlob:
+            out = putLength(out, v.n);
+            if (v.n)
+                std::memcpy(out, v.data, v.n);
+            out += v.n;
+            break;
+        default:
+            break;
+        }
+    }
+    return p;
+}
+
+// Where column c's value starts.
+const char* valueAt(const QByteArray& packed, int column)
+{
+    const char* base = packed.constData();
+    quint32 off = 0;
+    if (base[0]) {
+        std::memcpy(&off, base + 1 + qsizetype(column) * 4, 4);
+    } else {
+        quint16 o16 = 0;
+        std::memcpy(&o16, base + 1 + qsizetype(column) * 2, 2);
+        off = o16;
+    }
+    return base + off;
 }
 
 } // namespace
@@ -216,152 +310,92 @@ int run(sqlite3* db, const QString& sql, const QVariantList& values)
 
 QByteArray pack(const QVariantList& values)
 {
-    QByteArray p;
-    p.resize(values.size() * qsizetype(sizeof(quint32)));
+    std::vector<Cell> cells(size_t(values.size()));
+    QList<QByteArray> bytes; // keeps texts and blobs alive until built
+    bytes.reserve(values.size());
     for (int c = 0; c < values.size(); ++c) {
-        setOffset(p, c);
         const QVariant& v = values.at(c);
+        Cell& cell = cells[size_t(c)];
         switch (typeOf(v)) {
         case Type::Null:
-            p.append(char(TagNull));
             break;
         case Type::Integer:
-            putInt(p, v.toLongLong());
+            cell.tag = TagInt;
+            cell.i = v.toLongLong();
             break;
         case Type::Float:
-            putFloat(p, v.toDouble());
+            cell.tag = TagFloat;
+            cell.d = v.toDouble();
             break;
-        case Type::Blob: {
-            const QByteArray b = v.toByteArray();
-            putBytes(p, TagBlob, b.constData(), quint32(b.size()));
+        case Type::Blob:
+        case Type::Text:
+            cell.tag = typeOf(v) == Type::Blob ? TagBlob : TagText;
+            bytes << (cell.tag == TagBlob ? v.toByteArray() : v.toString().toUtf8());
+            cell.data = bytes.constLast().constData();
+            cell.n = quint32(bytes.constLast().size());
             break;
-        }
-        case Type::Text: {
-            const QByteArray t = v.toString().toUtf8();
-            putBytes(p, TagText, t.constData(), quint32(t.size()));
-            break;
-        }
         }
     }
-    p.squeeze();
-    return p;
+    return build(cells.data(), int(cells.size()));
 }
 
 QByteArray packRow(sqlite3_stmt* st, int first, int count)
 {
     // Straight from the engine's bytes: no QVariant or QString on the way,
     // and one allocation of the exact size, which is what keeps opening a
-    // large snapshot fast.
+    // large snapshot fast.  One engine call per column: the values' own
+    // accessors take no connection lock, and the connection is only ever
+    // used from the thread that steps the statement.
     constexpr int kMaxInline = 64;
-    int types[kMaxInline];
-    const void* data[kMaxInline];
-    quint32 bytes[kMaxInline];
+    Cell inlineCells[kMaxInline];
+    std::vector<Cell> many;
+    Cell* cells = inlineCells;
     if (count > kMaxInline) {
-        // Wide rows are rare: the general path.
-        QByteArray p;
-        p.resize(count * qsizetype(sizeof(quint32)));
-        for (int c = 0; c < count; ++c) {
-            setOffset(p, c);
-            const int col = first + c;
-            switch (sqlite3_column_type(st, col)) {
-            case SQLITE_INTEGER: putInt(p, sqlite3_column_int64(st, col)); break;
-            case SQLITE_FLOAT: putFloat(p, sqlite3_column_double(st, col)); break;
-            case SQLITE_TEXT:
-                putBytes(p, TagText, reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                         quint32(sqlite3_column_bytes(st, col)));
-                break;
-            case SQLITE_BLOB:
-                putBytes(p, TagBlob, static_cast<const char*>(sqlite3_column_blob(st, col)),
-                         quint32(sqlite3_column_bytes(st, col)));
-                break;
-            default: p.append(char(TagNull)); break;
-            }
-        }
-        return p;
+        many.resize(size_t(count));
+        cells = many.data();
     }
-    // One engine call per column: the values' own accessors take no
-    // connection lock, and the connection is only ever used from the thread
-    // that steps the statement.
-    sqlite3_value* values[kMaxInline];
-    qsizetype total = count * qsizetype(sizeof(quint32));
     for (int c = 0; c < count; ++c) {
-        sqlite3_value* v = values[c] = sqlite3_column_value(st, first + c);
-        types[c] = sqlite3_value_type(v);
-        switch (types[c]) {
+        sqlite3_value* v = sqlite3_column_value(st, first + c);
+        Cell& cell = cells[c];
+        switch (sqlite3_value_type(v)) {
         case SQLITE_INTEGER:
+            cell = Cell{TagInt, sqlite3_value_int64(v), 0, nullptr, 0};
+            break;
         case SQLITE_FLOAT:
-            total += 1 + 8;
+            cell = Cell{TagFloat, 0, sqlite3_value_double(v), nullptr, 0};
             break;
-        case SQLITE_TEXT:
-            data[c] = sqlite3_value_text(v);
-            bytes[c] = quint32(sqlite3_value_bytes(v));
-            total += 1 + qsizetype(sizeof(quint32)) + bytes[c];
+        case SQLITE_TEXT: {
+            // The bytes as stored (a Corvane database is UTF-8): read as a
+            // blob, the engine need not copy them to add a terminating NUL.
+            const char* t = static_cast<const char*>(sqlite3_value_blob(v));
+            cell = Cell{TagText, 0, 0, t, quint32(sqlite3_value_bytes(v))};
             break;
-        case SQLITE_BLOB:
-            data[c] = sqlite3_value_blob(v);
-            bytes[c] = quint32(sqlite3_value_bytes(v));
-            total += 1 + qsizetype(sizeof(quint32)) + bytes[c];
+        }
+        case SQLITE_BLOB: {
+            const char* b = static_cast<const char*>(sqlite3_value_blob(v));
+            cell = Cell{TagBlob, 0, 0, b, quint32(sqlite3_value_bytes(v))};
             break;
+        }
         default:
-            total += 1;
+            cell = Cell{};
             break;
         }
     }
-    QByteArray p(total, Qt::Uninitialized);
-    char* base = p.data();
-    char* out = base + count * qsizetype(sizeof(quint32));
-    for (int c = 0; c < count; ++c) {
-        const quint32 off = quint32(out - base);
-        std::memcpy(base + qsizetype(c) * qsizetype(sizeof(quint32)), &off, sizeof off);
-        switch (types[c]) {
-        case SQLITE_INTEGER: {
-            *out++ = char(TagInt);
-            const qint64 i = sqlite3_value_int64(values[c]);
-            std::memcpy(out, &i, sizeof i);
-            out += sizeof i;
-            break;
-        }
-        case SQLITE_FLOAT: {
-            *out++ = char(TagFloat);
-            const double d = sqlite3_value_double(values[c]);
-            std::memcpy(out, &d, sizeof d);
-            out += sizeof d;
-            break;
-        }
-        case SQLITE_TEXT:
-        case SQLITE_BLOB:
-            *out++ = char(types[c] == SQLITE_TEXT ? TagText : TagBlob);
-            std::memcpy(out, &bytes[c], sizeof(quint32));
-            out += sizeof(quint32);
-            if (bytes[c])
-                std::memcpy(out, data[c], bytes[c]);
-            out += bytes[c];
-            break;
-        default:
-            *out++ = char(TagNull);
-            break;
-        }
-    }
-    return p;
+    return build(cells, count);
 }
 
 bool packedText(const QByteArray& packed, int column, const char** data, quint32* size)
 {
-    quint32 off = 0;
-    std::memcpy(&off, packed.constData() + qsizetype(column) * qsizetype(sizeof(quint32)), sizeof off);
-    const char* p = packed.constData() + off;
+    const char* p = valueAt(packed, column);
     if (*p != TagText)
         return false;
-    std::memcpy(size, p + 1, sizeof(quint32));
-    *data = p + 1 + sizeof(quint32);
+    *data = getLength(p + 1, size);
     return true;
 }
 
 QVariant unpack(const QByteArray& packed, int column)
 {
-    quint32 off = 0;
-    std::memcpy(&off, packed.constData() + qsizetype(column) * qsizetype(sizeof(quint32)), sizeof off);
-    const char* p = packed.constData() + off;
+    const char* p = valueAt(packed, column);
     switch (*p) {
     case TagInt: {
         qint64 i;
@@ -375,9 +409,8 @@ QVariant unpack(const QByteArray& packed, int column)
     }
     case TagText:
     case TagBlob: {
-        quint32 n;
-        std::memcpy(&n, p + 1, sizeof n);
-        const char* data = p + 1 + sizeof n;
+        quint32 n = 0;
+        const char* data = getLength(p + 1, &n);
         if (*p == TagText)
             return QVariant(QString::fromUtf8(data, qsizetype(n)));
         return QVariant(QByteArray(data, qsizetype(n)));
