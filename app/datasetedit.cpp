@@ -92,12 +92,12 @@ void Dataset::post()
         throw DbError(QStringLiteral("数据集没有打开"));
     if (!isEditing())
         return;
-    if (!runHook(beforePost))
-        return; // a check refused the row: keep it and its input
-
     sqlite3* db = handle();
     if (!db)
         throw DbError(QStringLiteral("数据库未连接"));
+    if (!runHook(beforePost))
+        return; // a check refused the row: keep it and its input
+
     const int dataRow = m_editData;
     const bool inserting = m_state == DatasetState::Insert;
     QStringList cols;

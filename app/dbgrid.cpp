@@ -115,6 +115,24 @@ void DbGrid::runButton(const QModelIndex& index)
     });
 }
 
+void DbGrid::commitPendingEdit()
+{
+    if (state() != EditingState)
+        return;
+    if (QWidget* editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void DbGrid::revertPendingEdit()
+{
+    if (state() != EditingState)
+        return;
+    if (QWidget* editor = indexWidget(currentIndex()))
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
 void DbGrid::setLookup(const QString& field, const LookupColumn& lookupInfo)
 {
     m_lookups.insert(field.toLower(), lookupInfo);

@@ -61,6 +61,11 @@ public:
     void setLookup(const QString& field, const LookupColumn& lookupInfo);
     const LookupColumn* lookup(const QString& field) const;
 
+    // Takes the text of an open cell editor into the dataset (before a save,
+    // a search or closing), or drops it (before abandoning the row).
+    void commitPendingEdit();
+    void revertPendingEdit();
+
     // Insert key: appends through this handler (default: the dataset's append).
     void setInsertHandler(std::function<void()> handler) { m_insertHandler = std::move(handler); }
 

@@ -132,9 +132,9 @@ DetailPanel::DetailPanel(TaxerPanel& taxers, EditButtonDispatch& dispatch, QWidg
     auto* bYingye = buttons(5, "Yingye", "营业情况");
     auto* bAudit = buttons(9, "Audit", "核定情况");
     auto* bTax = buttons(13, "Tax", "纳税记录");
-    dispatch.setTarget(1, {qryYingye, {}});
-    dispatch.setTarget(2, {qryAudit, {}});
-    dispatch.setTarget(3, {qryTax, {}});
+    dispatch.setTarget(1, {qryYingye, {}, gridYingye});
+    dispatch.setTarget(2, {qryAudit, {}, gridAudit});
+    dispatch.setTarget(3, {qryTax, {}, gridTax});
     dispatch.bind(1, bYingye);
     dispatch.bind(2, bAudit);
     dispatch.bind(3, bTax);
@@ -189,6 +189,8 @@ QWidget* DetailPanel::makePart(const char* panelName, const char* statusText, Db
 
 bool DetailPanel::saveEdits()
 {
+    for (DbGrid* g : {gridYingye, gridAudit, gridTax})
+        g->commitPendingEdit();
     bool ok = true;
     for (Dataset* ds : {qryYingye, qryAudit, qryTax})
         ok = TaxerPanel::saveEdits(*ds) && ok;

@@ -1,5 +1,6 @@
 #include "registry/editbuttons.h"
 
+#include "app/dbgrid.h"
 #include "app/handler.h"
 
 #include <QPainter>
@@ -119,9 +120,13 @@ void EditButtonDispatch::btnTaxerAddClick(QAbstractButton* button)
             ds->remove();
         break;
     case 2:
+        if (target.grid)
+            target.grid->commitPendingEdit();
         ds->post();
         break;
     case 3:
+        if (target.grid)
+            target.grid->revertPendingEdit();
         ds->cancel();
         break;
     }

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 
+class DbGrid;
 class QAbstractButton;
 class QToolButton;
 
@@ -42,6 +43,7 @@ public:
     struct Target {
         Dataset* dataset = nullptr;
         std::function<void()> remove; // empty: the dataset's remove()
+        DbGrid* grid = nullptr;       // its open cell editor is taken (save) or dropped (abandon) first
     };
     // group 0 is tags 1 to 4, 1 is 5 to 8, 2 is 9 to 12, 3 is 13 to 16.
     void setTarget(int group, Target target);

@@ -119,9 +119,16 @@ void TfrmMain::createLayout()
     taxers = new TaxerPanel(m_dispatch, this);
     search = new SearchPanel(*taxers, this);
     details = new DetailPanel(*taxers, m_dispatch, this);
+    taxers->saveDetails = [this] { return details->saveEdits(); };
+    // After an export the list is read again; a row still being typed is
+    // saved first (a refused one keeps the list as it is, with its input).
     panelExport = new TExportPanel(
         *taxers->qryTaxer, [this] { return taxers->gridTaxer->selectedRows(); },
-        [this] { TaxerPanel::activeQuery(*taxers->qryTaxer); }, taxers->gridRow);
+        [this] {
+            if (saveAll())
+                TaxerPanel::activeQuery(*taxers->qryTaxer);
+        },
+        taxers->gridRow);
     taxers->gridRowLayout->addWidget(panelExport);
     connect(actExport, &QAction::triggered, this, guarded([this] { panelExport->actExportExecute(); }));
     connect(N20, &QAction::triggered, this, guarded([this] { panelExport->N20Click(); }));
@@ -189,12 +196,25 @@ void TfrmMain::FormShow()
     taxers->gridTaxer->setFocus();
 }
 
+void TfrmMain::commitEditors()
+{
+    taxers->gridTaxer->commitPendingEdit();
+    for (DbGrid* g : {details->gridYingye, details->gridAudit, details->gridTax})
+        g->commitPendingEdit();
+}
+
+bool TfrmMain::saveAll()
+{
+    commitEditors();
+    return TaxerPanel::saveEdits(*taxers->qryTaxer) && details->saveEdits();
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
     // Typed rows are saved through their checks before the program ends; a
     // row that cannot be saved keeps the window open with its input.
     bool saved = false;
-    runHandler([&] { saved = TaxerPanel::saveEdits(*taxers->qryTaxer) && details->saveEdits(); });
+    runHandler([&] { saved = saveAll(); });
     if (!saved) {
         event->ignore();
         return;
@@ -209,7 +229,7 @@ void TfrmMain::actExitExecute()
 
 void TfrmMain::actImportExecute()
 {
-    if (!TaxerPanel::saveEdits(*taxers->qryTaxer))
+    if (!saveAll())
         return;
     importData(this, [this] { TaxerPanel::activeQuery(*taxers->qryTaxer); });
 }
@@ -247,11 +267,13 @@ void TfrmMain::actTradeExecute()
 
 void TfrmMain::actPrintTaxerExecute()
 {
+    commitEditors();
     printTaxerList(*taxers->qryTaxer, this);
 }
 
 void TfrmMain::actPrintDetailExecute()
 {
+    commitEditors();
     printTaxerDetail(*taxers->qryTaxer, this);
 }
 

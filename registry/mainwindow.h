@@ -63,6 +63,11 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+    // Takes the text of any open cell editor into its dataset.
+    void commitEditors();
+    // Saves every row being typed through its checks; false when one was refused.
+    bool saveAll();
+
 private:
     void createActions();
     void createMenus();

@@ -112,7 +112,7 @@ TaxerPanel::TaxerPanel(EditButtonDispatch& dispatch, QWidget* parent) : QObject(
                               QStringLiteral("保存纳税人资料"), QStringLiteral("放弃修改纳税人资料")},
                              40, parent);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    dispatch.setTarget(0, {qryTaxer, [this] { deleteCurrent(); }});
+    dispatch.setTarget(0, {qryTaxer, [this] { deleteCurrent(); }, gridTaxer});
     dispatch.bind(0, Panel1);
 }
 
@@ -223,6 +223,10 @@ void TaxerPanel::qryTaxerBeforePost(Dataset& ds)
         }
     }
     if (codeChanged) {
+        // A detail row still being typed is saved under the old code first,
+        // so it moves with the others.
+        if (saveDetails && !saveDetails())
+            Dataset::abort();
         // The detail rows follow the new code in the same transaction as the row.
         m_codeChange.emplace();
         try {
@@ -242,6 +246,7 @@ void TaxerPanel::qryTaxerAfterPost(Dataset&)
         try {
             m_codeChange->commit();
             m_codeChange.reset();
+            emit afterScroll(); // the detail grids read their rows under the new code
         } catch (const DbError&) {
             // The row shows the new code but the database kept the old one.
             m_codeChange.reset();
@@ -300,7 +305,7 @@ void TaxerPanel::deleteTaxers(const QList<int>& rows)
         qryTaxer->cancel();
         return;
     }
-    if (!saveEdits(*qryTaxer))
+    if (!saveEdits(*qryTaxer) || (saveDetails && !saveDetails()))
         return;
     const QString context = QStringLiteral("frmMain.qryTaxerBeforeDelete");
     const int codeColumn = qryTaxer->fieldIndex(QStringLiteral("tCode"));

@@ -6,6 +6,7 @@
 #include "app/transaction.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -53,8 +54,13 @@ public:
     // The statement of the taxpayer list: the user's rows and a condition.
     static QString listStatement(const QString& where);
 
+    // Saves the detail rows being typed (set by the window); a delete or a
+    // change of code waits for them, so none is left with a code that is gone.
+    std::function<bool()> saveDetails;
+
 signals:
-    // The current taxpayer changed (also after open, append, delete).
+    // The current taxpayer changed (also after open, append, delete, and a
+    // change of its code).
     void afterScroll();
 
 private:

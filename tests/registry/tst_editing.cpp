@@ -72,6 +72,9 @@ private slots:
     void dateButton_data();
     void dateButton();
     void columnKinds();
+    void codeChangeRefreshesDetails();
+    void openEditorTextSavedOnClose();
+    void typedDetailRowGoesWithItsTaxpayer();
 };
 
 void TestEditing::saveCheck_data()
@@ -395,6 +398,51 @@ void TestEditing::columnKinds()
     QCOMPARE(Msg::shownTexts(), QStringList());
     QCOMPARE(getSqlValue("t", "SELECT aCode || tTrade FROM taxer WHERE tCode = 'T3'"), QStringLiteral("A2自定行业"));
     QCOMPARE(w.taxer().asString("aName"), QStringLiteral("西城"));
+}
+
+void TestEditing::codeChangeRefreshesDetails()
+{
+    Window w(fill);
+    QVERIFY(w.moveTo("T2"));
+    Window::settle();
+    w.taxer().edit();
+    w.taxer().setValue("tCode", "T2-new");
+    QTest::mouseClick(button(w, "btnTaxerSave"), Qt::LeftButton);
+    Window::settle();
+    Dataset& tax = *w.details().qryTax;
+    QCOMPARE(tax.recordCount(), 1);
+    QCOMPARE(tax.asString("tCode"), QStringLiteral("T2-new"));
+    QTest::mouseClick(button(w, "btnTaxDel"), Qt::LeftButton);
+    QCOMPARE(Msg::shownTexts(), QStringList());
+    QCOMPARE(count("SELECT COUNT(*) FROM tax WHERE tCode = 'T2-new'"), 0);
+}
+
+void TestEditing::openEditorTextSavedOnClose()
+{
+    Window w(fill);
+    QVERIFY(w.moveTo("T3"));
+    DbGrid& g = w.grid();
+    const QModelIndex cell = g.model()->index(w.taxer().recNo(), g.datasetModel()->modelColumnOf("tName"));
+    g.setCurrentIndex(cell);
+    g.edit(cell);
+    auto* editor = qobject_cast<QLineEdit*>(g.indexWidget(cell));
+    QVERIFY(editor);
+    editor->setText("只在编辑框里");
+    QVERIFY(w.main->close()); // the window closes as by its title bar: no focus moves
+    QCOMPARE(getSqlValue("t", "SELECT tName FROM taxer WHERE tCode = 'T3'"), QStringLiteral("只在编辑框里"));
+}
+
+void TestEditing::typedDetailRowGoesWithItsTaxpayer()
+{
+    Window w(fill);
+    QVERIFY(w.moveTo("T4"));
+    Window::settle();
+    QTest::mouseClick(button(w, "btnTaxAdd"), Qt::LeftButton);
+    w.details().qryTax->setValue("tTax", 12.5); // typed, not saved
+    QTest::mouseClick(button(w, "btnTaxerDel"), Qt::LeftButton);
+    Window::settle();
+    QCOMPARE(count("SELECT COUNT(*) FROM tax WHERE tCode = 'T4'"), 0); // no row left behind
+    QCOMPARE(count("SELECT COUNT(*) FROM taxer WHERE tCode = 'T4'"), 0);
 }
 
 QTEST_MAIN(TestEditing)
