@@ -19,13 +19,22 @@ const char* const kStatusKeys[6] = {"rp正常户", "rp未申报户", "rp非正�
 // Rows 8 to 11 in sheet order.
 const char* const kTypeKeys[4] = {"rp注册纯地税户", "rp临时纯地税户", "rp注册共管户", "rp临时共管户"};
 
+} // namespace
+
+const char* const kStatusCountSql = "SELECT COUNT(*) FROM taxer WHERE mCode=? AND taxStatus=? "
+                                    "AND (taxStatusChangeDate>=? AND taxStatusChangeDate<=?)";
+// Driven by the tDate index: the engine's own choice walks the user's taxpayers.
+const char* const kTypeTaxSql = "SELECT sum(b.tTax)+0 FROM tax b CROSS JOIN taxer a WHERE a.mCode=? "
+                                "AND a.tCode=b.tCode AND a.taxType=? AND (b.tDate>=? AND b.tDate<=?)";
+
+namespace {
+
 QString getIntValue(const QString& userCode, const QString& iniFile, const char* key, const QString& from,
                     const QString& to)
 {
     const QString status = readIniValue(iniFile, kSection, QString::fromUtf8(key));
     const QString v = getSqlValue(QStringLiteral("frmMain.actStasticsExecute.getIntValue"),
-                                  QStringLiteral("SELECT COUNT(*) FROM taxer WHERE mCode=? AND taxStatus=? "
-                                                 "AND (taxStatusChangeDate>=? AND taxStatusChangeDate<=?)"),
+                                  QString::fromUtf8(kStatusCountSql),
                                   {userCode, status, from, to});
     return v.isEmpty() ? QStringLiteral("0") : v;
 }
@@ -36,8 +45,7 @@ QString getTax(const QString& userCode, const QString& iniFile, const char* key,
     const QString type = readIniValue(iniFile, kSection, QString::fromUtf8(key));
     const QString v =
         getSqlValue(QStringLiteral("frmMain.actStasticsExecute.getTax"),
-                    QStringLiteral("SELECT sum(b.tTax)+0 FROM tax b CROSS JOIN taxer a WHERE a.mCode=? "
-                                   "AND a.tCode=b.tCode AND a.taxType=? AND (b.tDate>=? AND b.tDate<=?)"),
+                    QString::fromUtf8(kTypeTaxSql),
                     {userCode, type, from, to});
     return v.isEmpty() ? QStringLiteral("0") : v;
 }

@@ -20,6 +20,12 @@ QString monthsBefore(const QDate& today, int months);
 // statement is logged and reads as "0".  No UI.
 QStringList computeStatistics(const QString& userCode, const QString& iniFile, const QDate& today);
 
+// The sheet's two statements: the households of a status whose status
+// changed within a period, and the tax paid by a type within a period
+// (bound: user code, status or type, first day, last day).
+extern const char* const kStatusCountSql;
+extern const char* const kTypeTaxSql;
+
 // The one-page sheet with the given cells and date.
 report::Report layoutStatistics(const QStringList& cells, const QDate& today);
 

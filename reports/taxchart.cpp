@@ -32,24 +32,25 @@ namespace {
 const char* const kTypeKeys[4] = {"rp注册纯地税户", "rp注册共管户", "rp临时纯地税户", "rp临时共管户"};
 } // namespace
 
+// A NULL date or type reads as the empty text, so it groups with it; the
+// groups come in order, which the engine does not promise otherwise.
+const char* const kTaxChartSql = "SELECT SUM(myTax) AS myCount, myDate, taxType FROM (\r\n"
+                                 "SELECT COALESCE(A.taxType, '') AS taxType, B.tTax AS myTax, "
+                                 "COALESCE(substr(B.tDate, 1, 4), '') AS myDate\r\n"
+                                 "FROM taxer A, tax B\r\n"
+                                 "WHERE A.tCode=B.tCode\r\n"
+                                 "AND A.mCode=?) T\r\n"
+                                 "GROUP BY myDate, taxType\r\n"
+                                 "ORDER BY myDate, taxType";
+
 QList<YearEntry> computeTaxChart(const QString& userCode, const QString& iniFile)
 {
     QList<YearEntry> entries;
     QString keys[4];
     for (int n = 0; n < 4; ++n)
         keys[n] = readIniValue(iniFile, QStringLiteral("DataDic"), QString::fromUtf8(kTypeKeys[n]));
-    // A NULL date or type reads as the empty text, so it groups with it.
     Dataset qryTemp;
-    if (!runSql(QStringLiteral("frmTaxChart.FormShow"), qryTemp,
-                QStringLiteral("SELECT SUM(myTax) AS myCount, myDate, taxType FROM (\r\n"
-                               "SELECT COALESCE(A.taxType, '') AS taxType, B.tTax AS myTax, "
-                               "COALESCE(substr(B.tDate, 1, 4), '') AS myDate\r\n"
-                               "FROM taxer A, tax B\r\n"
-                               "WHERE A.tCode=B.tCode\r\n"
-                               "AND A.mCode=?) T\r\n"
-                               "GROUP BY myDate, taxType\r\n"
-                               "ORDER BY myDate, taxType"),
-                true, {userCode}))
+    if (!runSql(QStringLiteral("frmTaxChart.FormShow"), qryTemp, QString::fromUtf8(kTaxChartSql), true, {userCode}))
         return entries;
     for (int r = 0; r < qryTemp.recordCount(); ++r) {
         const QVariant count = qryTemp.valueAt(r, 0);

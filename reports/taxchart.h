@@ -26,6 +26,10 @@ struct YearEntry {
 // entry with the empty label.  A failed query is logged and gives no entry.
 QList<YearEntry> computeTaxChart(const QString& userCode, const QString& iniFile);
 
+// The chart's statement: the user's payments summed by year and type
+// (bound: user code).
+extern const char* const kTaxChartSql;
+
 // A bar's mark: "#,##0.###".
 QString markText(double value);
 

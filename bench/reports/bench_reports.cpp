@@ -95,18 +95,10 @@ std::pair<double, double> bestOf(int n, const std::function<void()>& ours,
     return {a, b};
 }
 
-const char* kCount = "SELECT COUNT(*) FROM taxer WHERE mCode=? AND taxStatus=? "
-                     "AND (taxStatusChangeDate>=? AND taxStatusChangeDate<=?)";
-const char* kSum = "SELECT sum(b.tTax)+0 FROM tax b CROSS JOIN taxer a WHERE a.mCode=? "
-                   "AND a.tCode=b.tCode AND a.taxType=? AND (b.tDate>=? AND b.tDate<=?)";
-const char* kChart = "SELECT SUM(myTax) AS myCount, myDate, taxType FROM (\r\n"
-                     "SELECT COALESCE(A.taxType, '') AS taxType, B.tTax AS myTax, "
-                     "COALESCE(substr(B.tDate, 1, 4), '') AS myDate\r\n"
-                     "FROM taxer A, tax B\r\n"
-                     "WHERE A.tCode=B.tCode\r\n"
-                     "AND A.mCode=?) T\r\n"
-                     "GROUP BY myDate, taxType\r\n"
-                     "ORDER BY myDate, taxType";
+// The floors run the very statements of the sheet and the chart.
+const char* const kCount = reports::kStatusCountSql;
+const char* const kSum = reports::kTypeTaxSql;
+const char* const kChart = reports::kTaxChartSql;
 
 void bindText(sqlite3_stmt* st, int i, const QByteArray& v)
 {
