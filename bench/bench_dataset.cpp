@@ -1,5 +1,6 @@
 // Opens a snapshot of 100,000 generated taxpayers through Dataset and through
 // a plain QSqlQuery loop over the same rows, and prints times and memory.
+#include "bench/benchtools.h"
 #include "app/datamodule.h"
 #include "app/dataset.h"
 #include "app/globals.h"
@@ -16,17 +17,6 @@
 #include <cstdio>
 #include <malloc.h>
 #include <sqlite3.h>
-
-static long residentKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
 
 static void generate(sqlite3* db, int rows)
 {

@@ -8,7 +8,6 @@
 #include "app/handler.h"
 
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -61,7 +60,8 @@ TfrmArea::TfrmArea(QWidget* parent) : TfrmModal(parent)
                               QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     gridArea->setDatasetModel(dsArea);
     gridArea->setDeleteHandler([this] { runHandler([this] { qryArea->remove(); }); });
-    gridArea->installEventFilter(this);
+    // Insert in the grid adds an area as the add button does.
+    gridArea->setInsertHandler([this] { btnAddClick(1); });
 
     panelMaintain = new QFrame(Panel1);
     panelMaintain->setObjectName(QStringLiteral("panelMaintain"));
@@ -131,19 +131,6 @@ void TfrmArea::FormShow()
 }
 
 // Insert starts a new area, as in the main window's grids.
-bool TfrmArea::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == gridArea && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Insert && key->modifiers() == Qt::NoModifier) {
-            runHandler([this] { btnAddClick(1); });
-            gridArea->setFocus();
-            return true;
-        }
-    }
-    return TfrmModal::eventFilter(watched, event);
-}
-
 void TfrmArea::btnAddClick(int tag)
 {
     switch (tag) {

@@ -28,7 +28,6 @@ public:
 
 protected:
     void FormShow() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void btnAddClick(int tag);

@@ -1,6 +1,7 @@
 // The main window over 100,000 taxpayers of the signed-in user (300 areas,
 // 1,000,000 detail rows): each step beside its floor, the same statement
 // stepped through the engine's C API in the same process.
+#include "bench/benchtools.h"
 #include "app/datamodule.h"
 #include "app/dbgrid.h"
 #include "app/globals.h"
@@ -51,17 +52,6 @@ double floorOf(sqlite3* db, const char* sql, const QList<QByteArray>& params)
                 (void)sqlite3_column_text(st, c);
         sqlite3_finalize(st);
     });
-}
-
-long residentKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
 }
 
 int statements = 0;
